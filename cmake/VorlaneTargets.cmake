@@ -1,0 +1,76 @@
+# Project-wide compile settings and one function per kind of target.
+
+set(VORL_WARNINGS -Wall -Wextra -Wpedantic)
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  list(APPEND VORL_WARNINGS -Wthread-safety)
+endif()
+
+set(VORL_SANITIZER_FLAGS "")
+if(VORL_SANITIZE_ADDRESS AND VORL_SANITIZE_THREAD)
+  message(FATAL_ERROR "AddressSanitizer and ThreadSanitizer cannot be combined")
+endif()
+if(VORL_SANITIZE_ADDRESS)
+  set(VORL_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+elseif(VORL_SANITIZE_THREAD)
+  set(VORL_SANITIZER_FLAGS -fsanitize=thread -fno-omit-frame-pointer)
+endif()
+if(VORL_SANITIZER_FLAGS)
+  add_compile_options(${VORL_SANITIZER_FLAGS})
+  add_link_options(${VORL_SANITIZER_FLAGS})
+  # clang links the sanitizer runtime statically into executables only; a
+  # plug-in linked with -z defs needs the shared runtime to resolve against.
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    add_link_options(-shared-libsan)
+  endif()
+endif()
+
+set(VORL_EXPORT_MAP ${CMAKE_CURRENT_LIST_DIR}/actor_plugin.map)
+
+# Static library of our own code, with the project's warnings.
+function(add_vorl_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_compile_options(${name} PRIVATE ${VORL_WARNINGS})
+  set_target_properties(${name} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+endfunction()
+
+# A plug-in file as the host loads it: a MODULE exporting GetActorInfo only.
+#   add_actor_plugin(NAME <target> OUTPUT <file name without lib/.so> SOURCES ... LIBS ...)
+function(add_actor_plugin)
+  cmake_parse_arguments(P "" "NAME;OUTPUT" "SOURCES;LIBS" ${ARGN})
+  add_library(${P_NAME} MODULE ${P_SOURCES})
+  target_compile_options(${P_NAME} PRIVATE ${VORL_WARNINGS})
+  target_link_libraries(${P_NAME} PRIVATE ${P_LIBS})
+  target_link_options(${P_NAME} PRIVATE
+    -Wl,--version-script=${VORL_EXPORT_MAP} -Wl,-z,defs)
+  set_target_properties(${P_NAME} PROPERTIES
+    PREFIX "" OUTPUT_NAME ${P_OUTPUT}
+    CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/plugins
+    LINK_DEPENDS ${VORL_EXPORT_MAP})
+  set_property(GLOBAL APPEND PROPERTY VORL_PLUGINS ${P_NAME})
+endfunction()
+
+# A GoogleTest executable registered with CTest.
+#   add_project_test(NAME <target> SOURCES ... LIBS ... [PLUGINS <plug-in targets>] [LABELS ...])
+# Plug-in targets named in PLUGINS are built first; their paths reach the test
+# as VORL_PLUGIN_DIR in the environment.
+function(add_project_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;PLUGINS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_compile_options(${T_NAME} PRIVATE ${VORL_WARNINGS})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(T_PLUGINS)
+    add_dependencies(${T_NAME} ${T_PLUGINS})
+  endif()
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES
+    TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "VORL_PLUGIN_DIR=${CMAKE_BINARY_DIR}/plugins;VORL_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  if(T_LABELS)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()
