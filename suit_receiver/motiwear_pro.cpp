@@ -1,0 +1,291 @@
+#include "suit_receiver/motiwear_pro.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <system_error>
+
+#if defined(_WIN32)
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+#include "suit_receiver/motiwear_message.h"
+#include "suit_receiver/suit_frame_layout.h"
+
+std::atomic<int> CMotiWearPro::sMotiWearThreadsRunning{0};
+std::atomic<bool> CMotiWearPro::sSimulateThreadStartFailure{false};
+
+namespace {
+
+// How long one wait for a datagram lasts: the delay with which a released
+// receiver notices that it has to stop.
+constexpr int kWaitMilliseconds = 50;
+
+#if defined(_WIN32)
+int LastSocketError() { return WSAGetLastError(); }
+
+bool IsTransientReceiveError(int error) {
+  // WSAECONNRESET is how Windows reports an ICMP port-unreachable on UDP.
+  return error == WSAEINTR || error == WSAEWOULDBLOCK || error == WSAECONNRESET ||
+         error == WSAENOBUFS;
+}
+#else
+int LastSocketError() { return errno; }
+
+bool IsTransientReceiveError(int error) {
+  return error == EINTR || error == EAGAIN || error == EWOULDBLOCK || error == ECONNREFUSED ||
+         error == ENOBUFS;
+}
+#endif
+
+}  // namespace
+
+CMotiWearPro::CMotiWearPro(VorlaneParameters* params, CMotiWearOwner* owner,
+                           const std::string& groupAddress, int port)
+    : mParameters(params), mOwner(owner), mGroupAddress(groupAddress), mPort(port) {
+  sMotiWearThreadsRunning.fetch_add(1);
+  try {
+    if (sSimulateThreadStartFailure.load()) {
+      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                              "thread constructor failed");
+    }
+    mThread = std::thread(&CMotiWearPro::ThreadMain, this);
+    mThread.detach();
+  } catch (...) {
+    // No thread will ever end for us: stand in for its end so that the last
+    // Release destroys the object and the running count is not left raised.
+    // No other thread can reach this object yet, so taking its lock here
+    // cannot meet the registry lock in another order.
+    mRunning.store(false);
+    {
+      CMutexLock lock(mLock);
+      mErrorText = "thread constructor failed";
+      ++mErrorCount;
+      mThreadDone = true;
+    }
+    sMotiWearThreadsRunning.fetch_sub(1);
+  }
+}
+
+CMotiWearPro::~CMotiWearPro() {
+  // Datagrams that arrived after the last Service have no one to go to.
+  std::vector<CMotiWearMessage*> pending;
+  {
+    CMutexLock lock(mLock);
+    pending.swap(mPending);
+  }
+  for (CMotiWearMessage* message : pending) message->Release();
+}
+
+void CMotiWearPro::Retain() { mRefCount.fetch_add(1, std::memory_order_relaxed); }
+
+bool CMotiWearPro::TryRetain() {
+  int count = mRefCount.load(std::memory_order_relaxed);
+  while (count > 0) {
+    if (mRefCount.compare_exchange_weak(count, count + 1, std::memory_order_relaxed)) return true;
+  }
+  return false;
+}
+
+void CMotiWearPro::Release() {
+  if (mRefCount.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  if (mOwner != nullptr) mOwner->NotifyMotiWearRelease(this);
+  bool destroy = false;
+  {
+    CMutexLock lock(mLock);
+    // Everything this call does to the object happens before mReleased is
+    // visible: from then on the ending thread may delete it.
+    mRunning.store(false);
+    mReleased = true;
+    destroy = mThreadDone;
+  }
+  if (destroy) delete this;
+}
+
+bool CMotiWearPro::Matches(const std::string& groupAddress, int port) const {
+  return mPort == port && mGroupAddress == groupAddress;
+}
+
+void CMotiWearPro::Service() {
+  std::vector<CMotiWearMessage*> batch;
+  {
+    CMutexLock lock(mLock);
+    batch.swap(mPending);
+  }
+  for (CMotiWearMessage* message : batch) {
+    mClients.NotifyClientsMessageReceived(message);
+    message->Release();
+  }
+}
+
+int CMotiWearPro::ReadError(std::string* text) {
+  CMutexLock lock(mLock);
+  if (text != nullptr) *text = mErrorText;
+  return mErrorCount;
+}
+
+bool CMotiWearPro::IsThreadDone() {
+  CMutexLock lock(mLock);
+  return mThreadDone;
+}
+
+void CMotiWearPro::SetError(int error, const char* format, ...) {
+  mLastError = error;
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof(text), format, args);
+  va_end(args);
+  CMutexLock lock(mLock);
+  mErrorText = text;
+  ++mErrorCount;
+}
+
+void CMotiWearPro::ThreadMain() {
+  if (Startup() == 0) ReceiveLoop();
+  // Also closes a socket that was opened but could not join or bind.
+  Shutdown();
+#if defined(_WIN32)
+  if (mWinsockStarted) WSACleanup();
+#endif
+  bool destroy = false;
+  {
+    CMutexLock lock(mLock);
+    mRunning.store(false);
+    mThreadDone = true;
+    destroy = mReleased;
+  }
+  if (destroy) delete this;
+  sMotiWearThreadsRunning.fetch_sub(1);
+}
+
+int CMotiWearPro::Startup() {
+#if defined(_WIN32)
+  WSADATA wsaData;
+  const int started = WSAStartup(0x0101, &wsaData);
+  if (started != 0) {
+    SetError(started, "WSAStartup: error %d", started);
+    return -1;
+  }
+  mWinsockStarted = true;
+  mSocket = socket(AF_INET, SOCK_DGRAM, 0);
+#elif defined(SOCK_CLOEXEC)
+  // A host that starts other programs must not hand them our port.
+  mSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+#else
+  mSocket = socket(AF_INET, SOCK_DGRAM, 0);
+#endif
+#if defined(_WIN32)
+  if (mSocket == INVALID_SOCKET) {
+#else
+  if (mSocket < 0) {
+#endif
+    const int error = LastSocketError();
+    mSocket = kNoSocket;
+    SetError(error, "socket: error %d", error);
+    return -1;
+  }
+
+  std::memset(&mBindAddress, 0, sizeof(mBindAddress));
+  mBindAddress.sin_family = AF_INET;
+  mBindAddress.sin_port = htons(static_cast<uint16_t>(mPort));
+  mBindAddress.sin_addr.s_addr = htonl(INADDR_ANY);
+
+  if (!mGroupAddress.empty()) {
+    ip_mreq request{};
+    request.imr_multiaddr.s_addr = inet_addr(mGroupAddress.c_str());
+    request.imr_interface.s_addr = htonl(INADDR_ANY);
+    if (setsockopt(mSocket, IPPROTO_IP, IP_ADD_MEMBERSHIP,
+                   reinterpret_cast<const char*>(&request), sizeof(request)) < 0) {
+      const int error = LastSocketError();
+      SetError(error, "socket: failed to join multicast group %d (%s)", error,
+               mGroupAddress.c_str());
+      return -1;
+    }
+  }
+
+  if (bind(mSocket, reinterpret_cast<const sockaddr*>(&mBindAddress), sizeof(mBindAddress)) == 0) {
+    return 0;
+  }
+  const int error = LastSocketError();
+  SetError(error, "socket: bind error %d", error);
+  return -1;
+}
+
+void CMotiWearPro::ReceiveLoop() {
+  uint8_t buffer[kMotiWearMaxDatagram];
+  while (mRunning.load() && mSocket != kNoSocket) {
+#if defined(_WIN32)
+    fd_set readSet;
+    FD_ZERO(&readSet);
+    FD_SET(mSocket, &readSet);
+    timeval timeout{0, kWaitMilliseconds * 1000};
+    if (select(0, &readSet, nullptr, nullptr, &timeout) <= 0) continue;
+#else
+    // poll, not select: FD_SET on a descriptor at or above FD_SETSIZE is
+    // undefined, and a host process can hold that many files.
+    pollfd waitFor{mSocket, POLLIN, 0};
+    if (poll(&waitFor, 1, kWaitMilliseconds) <= 0) continue;
+#endif
+    sockaddr_in sender{};
+#if defined(_WIN32)
+    int senderSize = sizeof(sender);
+    int received = recvfrom(mSocket, reinterpret_cast<char*>(buffer), sizeof(buffer), 0,
+                            reinterpret_cast<sockaddr*>(&sender), &senderSize);
+    if (received == SOCKET_ERROR && WSAGetLastError() == WSAEMSGSIZE) {
+      // Windows reports a datagram cut to the buffer as an error; POSIX
+      // hands out the cut datagram. Treat both alike.
+      received = static_cast<int>(sizeof(buffer));
+    }
+#else
+    socklen_t senderSize = sizeof(sender);
+    const ssize_t received = recvfrom(mSocket, buffer, sizeof(buffer), 0,
+                                      reinterpret_cast<sockaddr*>(&sender), &senderSize);
+#endif
+    if (received < 0) {
+      const int error = LastSocketError();
+      if (IsTransientReceiveError(error)) continue;
+      SetError(error, "socket: receive error %d", error);
+      break;
+    }
+    // An empty datagram carries nothing; anyone could send one, so it must
+    // not silence the port.
+    if (received == 0) continue;
+    QueueDatagram(buffer, static_cast<size_t>(received));
+  }
+}
+
+void CMotiWearPro::QueueDatagram(const uint8_t* buffer, size_t length) {
+  std::vector<CMotiWearMessage*> messages;
+  try {
+    messages = CMotiWearMessage::ReadMotiWearMessages(buffer, length);
+  } catch (const std::bad_alloc&) {
+    return;  // out of memory: this datagram is lost, the next may fit
+  }
+  CMutexLock lock(mLock);
+  try {
+    mPending.insert(mPending.end(), messages.begin(), messages.end());
+  } catch (const std::bad_alloc&) {
+    for (CMotiWearMessage* message : messages) message->Release();
+  }
+}
+
+int CMotiWearPro::Shutdown() {
+  CMutexLock lock(mLock);
+  if (mSocket == kNoSocket) return 0;
+#if defined(_WIN32)
+  shutdown(mSocket, SD_SEND);
+  const int result = closesocket(mSocket);
+#else
+  shutdown(mSocket, SHUT_WR);
+  const int result = close(mSocket);
+#endif
+  mSocket = kNoSocket;
+  return result;
+}

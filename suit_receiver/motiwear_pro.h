@@ -1,0 +1,149 @@
+// CMotiWearPro: one UDP receiver. It owns a socket bound to one port
+// (optionally joined to one IPv4 multicast group) and one detached network
+// thread that turns each datagram into a CMotiWearMessage and queues it until
+// the host's main thread collects the queue with Service and hands every
+// message to the receiver's clients.
+//
+// Lifetime: reference counted, one reference at construction (the caller's).
+// The object is destroyed exactly once, by whichever comes second of the last
+// Release and the end of its thread; which one is decided under the receiver
+// lock. The owner (the registry) is told of the last Release before that, with
+// no receiver lock held.
+//
+// Threads: [network thread] ThreadMain and what it calls (socket setup,
+// receiving, decoding, appending to mPending). [main thread] everything else:
+// Retain, Release, Service, the client list, reading the error. The network
+// thread never calls a client or the host.
+//
+// Locks: the receiver lock guards mPending, the error fields, the end-of-life
+// flags and the socket during shutdown. It is never held together with the
+// client-list lock or the registry lock, and never while clients are called.
+#pragma once
+
+#include <atomic>
+#include <cstdarg>
+#include <string>
+#include <thread>
+#include <vector>
+
+#if defined(_WIN32)
+#include <winsock2.h>
+#else
+#include <netinet/in.h>
+#endif
+
+#include "framework/vorlane_types.h"
+#include "suit_receiver/cmutex.h"
+#include "suit_receiver/motiwear_client_list.h"
+#include "suit_receiver/motiwear_owner.h"
+
+class CMotiWearMessage;
+
+class CMotiWearPro {
+ public:
+#if defined(_WIN32)
+  using SocketHandle = SOCKET;
+  static constexpr SocketHandle kNoSocket = INVALID_SOCKET;
+#else
+  using SocketHandle = int;
+  // Not 0: descriptor 0 is a valid socket in a process whose stdin is closed.
+  static constexpr SocketHandle kNoSocket = -1;
+#endif
+
+  // [main thread] Starts the network thread for (groupAddress, port); the
+  // socket is opened by that thread, so failures show up later in the error
+  // fields. `params` is only kept. `owner` may be null. If the thread cannot
+  // be started nothing is thrown: the error text is "thread constructor
+  // failed" and the receiver behaves as one whose thread has ended.
+  CMotiWearPro(VorlaneParameters* params, CMotiWearOwner* owner, const std::string& groupAddress,
+               int port);
+
+  CMotiWearPro(const CMotiWearPro&) = delete;
+  CMotiWearPro& operator=(const CMotiWearPro&) = delete;
+
+  // [main thread] One more reference.
+  void Retain();
+  // [main thread] Drops one reference. The last one tells the owner, stops
+  // the thread (it notices within 50 ms) and destroys the receiver if the
+  // thread has already ended; otherwise the ending thread destroys it.
+  // REQUIRES: the caller holds a reference; the pointer is dead afterwards
+  // if that was the last one.
+  void Release() VORL_EXCLUDES(mLock);
+
+  // True when this receiver serves exactly (groupAddress, port); the text is
+  // compared byte for byte.
+  bool Matches(const std::string& groupAddress, int port) const;
+
+  // [main thread] Hands every message queued since the last call to every
+  // client, in arrival order, then drops the queue's references.
+  void Service() VORL_EXCLUDES(mLock);
+
+  // [main thread] Copies mErrorText into `text` (when not null) and returns
+  // mErrorCount, both read under the receiver lock.
+  int ReadError(std::string* text) VORL_EXCLUDES(mLock);
+
+  int GetRefCount() const { return mRefCount.load(std::memory_order_relaxed); }
+  // True once the network thread has ended (or never started).
+  bool IsThreadDone() VORL_EXCLUDES(mLock);
+
+  // Live network threads, all receivers together. Raised before a thread is
+  // started, lowered as that thread's last action (or at once when it could
+  // not start). The watcher's last instance waits for 0 before it goes.
+  static std::atomic<int> sMotiWearThreadsRunning;
+
+  // Test seam: while true, constructors behave as if the system refused to
+  // start a thread.
+  static std::atomic<bool> sSimulateThreadStartFailure;
+
+  CMutex mLock{false};           // the receiver lock
+  CMotiWearClientList mClients;  // [main thread]
+  VorlaneParameters* const mParameters;  // kept, never used
+
+  // Written by the network thread (Startup, receive errors) or the
+  // constructor; read on the main thread. mErrorCount goes up by one each
+  // time mErrorText is set.
+  std::string mErrorText VORL_GUARDED_BY(mLock);
+  int mErrorCount VORL_GUARDED_BY(mLock) = 0;
+
+ private:
+  ~CMotiWearPro();
+
+  // [network thread] The thread's whole life: Startup, receive loop,
+  // Shutdown, then the end-of-life hand-shake with Release.
+  void ThreadMain();
+  // [network thread] Opens the socket, joins the group, binds; 0 or -1.
+  int Startup();
+  // [network thread] Receives until stopped or a hard receive error.
+  void ReceiveLoop();
+  // [network thread] Decodes one datagram and appends it to mPending.
+  void QueueDatagram(const uint8_t* buffer, size_t length) VORL_EXCLUDES(mLock);
+  // [network thread] Closes the socket if open; returns the close result.
+  int Shutdown() VORL_EXCLUDES(mLock);
+  // Stores `error` in mLastError, formats the text, and under the lock sets
+  // mErrorText and counts it.
+#if defined(__GNUC__)
+  __attribute__((format(printf, 3, 4)))
+#endif
+  void SetError(int error, const char* format, ...) VORL_EXCLUDES(mLock);
+
+  friend class CMotiWearMgr;
+  // Retains unless the count has already reached 0 (a receiver on its way
+  // out must not be handed out again).
+  bool TryRetain();
+
+  std::atomic<int> mRefCount{1};
+  CMotiWearOwner* const mOwner;
+  std::thread mThread;                // detached right after it started
+  std::atomic<bool> mRunning{true};   // the loop goes on while true
+  bool mThreadDone VORL_GUARDED_BY(mLock) = false;
+  bool mReleased VORL_GUARDED_BY(mLock) = false;  // the last Release is done with us
+  const std::string mGroupAddress;
+  const int mPort;
+  SocketHandle mSocket = kNoSocket;  // [network thread]; under the lock in Shutdown
+  sockaddr_in mBindAddress{};
+  int mLastError = 0;                // [network thread]
+#if defined(_WIN32)
+  bool mWinsockStarted = false;
+#endif
+  std::vector<CMotiWearMessage*> mPending VORL_GUARDED_BY(mLock);  // one reference each
+};
