@@ -1,0 +1,36 @@
+// A host service table whose only service is AssertionFailed, recording each
+// report, for the pure joint decoder code that reports broken invariants.
+// One recorder at a time (the service is a plain C function).
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "framework/host_services.h"
+#include "framework/vorlane_types.h"
+
+class CAssertionRecorder {
+ public:
+  CAssertionRecorder() {
+    sReports.clear();
+    void* slot = reinterpret_cast<void*>(&Record);
+    std::memcpy(reinterpret_cast<char*>(mSlots) + HostServiceOffset::kAssertionFailed, &slot,
+                sizeof(slot));
+    mParams.mServiceTable = mSlots;
+  }
+
+  VorlaneParameters* Params() { return &mParams; }
+  // "condition|actor" per report, in order.
+  const std::vector<std::string>& Reports() const { return sReports; }
+
+ private:
+  static void Record(const char* condition, const char* actorName, int32_t) {
+    sReports.push_back(std::string(condition) + "|" + actorName);
+  }
+
+  static inline std::vector<std::string> sReports;
+  void* mSlots[HostServiceOffset::kTableSize / 8 + 1] = {};
+  VorlaneParameters mParams{};
+};
