@@ -135,6 +135,11 @@ bool CMotiWearPro::IsThreadDone() {
   return mThreadDone;
 }
 
+size_t CMotiWearPro::GetPendingCount() {
+  CMutexLock lock(mLock);
+  return mPending.size();
+}
+
 void CMotiWearPro::SetError(int error, const char* format, ...) {
   mLastError = error;
   char text[1024];

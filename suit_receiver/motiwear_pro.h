@@ -85,6 +85,8 @@ class CMotiWearPro {
   int GetRefCount() const { return mRefCount.load(std::memory_order_relaxed); }
   // True once the network thread has ended (or never started).
   bool IsThreadDone() VORL_EXCLUDES(mLock);
+  // Messages received and not yet handed out by Service.
+  size_t GetPendingCount() VORL_EXCLUDES(mLock);
 
   // Live network threads, all receivers together. Raised before a thread is
   // started, lowered as that thread's last action (or at once when it could

@@ -1,0 +1,29 @@
+// Loopback UDP helpers for the suit receiver tests: free ports, sending,
+// checking whether a port is taken, and waiting without timing assertions.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// A UDP port that was free a moment ago (bound to 0 and released).
+uint16_t FindFreeUdpPort();
+
+// Sends one datagram to 127.0.0.1:port; true when sendto accepted it.
+bool SendUdp(uint16_t port, const std::vector<uint8_t>& bytes);
+
+// True when binding the port fails with EADDRINUSE (someone holds it).
+bool IsUdpPortTaken(uint16_t port);
+
+// A socket bound to the port on every address, or -1; close it with
+// CloseSocket. Used to make a port unavailable to a receiver.
+int OccupyUdpPort(uint16_t port);
+void CloseSocket(int socket);
+
+// Number of open file descriptors of this process.
+int CountOpenDescriptors();
+
+// Calls `condition` until it holds or `timeout` passes; returns its last result.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(20));
