@@ -29,12 +29,13 @@ bool IsTracked(uint8_t state) {
 }
 
 // The reference joint is looked up in the skeleton on the input, by name; of
-// several equal names the last one counts.
+// several equal names the last one counts. An empty name asks for no
+// reference joint, even where a point has no name.
 void LookUpReferenceJoint(DecoderInfo& decoder, const SkeletonPkg& s) {
   const std::string_view wanted(decoder.mRelativeToName,
                                 strnlen(decoder.mRelativeToName, kRelativeToNameSize));
   decoder.mRelativeToIndex = -1;
-  for (uint32_t i = 0; i < s.point_count; ++i) {
+  for (uint32_t i = 0; i < s.point_count && !wanted.empty(); ++i) {
     if (JointName(s.points[i]) == wanted) decoder.mRelativeToIndex = static_cast<int32_t>(i);
   }
   decoder.mRelativeToChanged = false;
