@@ -1,0 +1,435 @@
+#include "host/host.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+
+#include "host/four_char_code.h"
+#include "host/host_error.h"
+#include "host/input_conversion.h"
+#include "host/placeholder_image_backend.h"
+#include "host/service_table.h"
+
+namespace vhost {
+
+namespace {
+
+// Deeper than any sane chain of wires: a loop of wires would otherwise
+// recurse until the stack ends.
+constexpr int kMaxDeliveryDepth = 64;
+
+std::atomic<CHost*> gDrivingHost{nullptr};
+
+struct CLiveHosts {
+  std::mutex mMutex;
+  std::vector<CHost*> mHosts;
+};
+CLiveHosts& LiveHosts() {
+  static auto* hosts = new CLiveHosts;  // reachable from plug-in threads until the very end
+  return *hosts;
+}
+
+const char* StateName(CActorInstance::EState state) {
+  switch (state) {
+    case CActorInstance::EState::kDefined: return "not created";
+    case CActorInstance::EState::kCreated: return "created";
+    case CActorInstance::EState::kActive: return "active";
+    case CActorInstance::EState::kInactive: return "inactive";
+    case CActorInstance::EState::kDisposed: return "disposed";
+  }
+  return "?";
+}
+
+}  // namespace
+
+// Makes a host Current() for the length of a call into plug-in code; nests.
+class CDrivingScope {
+ public:
+  explicit CDrivingScope(CHost* host) : mPrevious(gDrivingHost.exchange(host)) {}
+  ~CDrivingScope() { gDrivingHost.store(mPrevious); }
+  CDrivingScope(const CDrivingScope&) = delete;
+  CDrivingScope& operator=(const CDrivingScope&) = delete;
+
+ private:
+  CHost* mPrevious;
+};
+
+CHost::CHost()
+    : mMainThread(std::this_thread::get_id()),
+      mImageBackend(std::make_unique<CPlaceholderImageBackend>()) {
+  layout::WriteAt(mParameters.data(), layout::kServiceTablePtr, ServiceTable());
+  auto& hosts = LiveHosts();
+  std::lock_guard lock(hosts.mMutex);
+  hosts.mHosts.push_back(this);
+}
+
+CHost::~CHost() {
+  {
+    CDrivingScope scope(this);
+    for (auto it = mInstances.rbegin(); it != mInstances.rend(); ++it) {
+      CActorInstance& instance = **it;
+      if (instance.IsLive()) Dispose(instance);
+    }
+  }
+  // Buffers a plug-in never disposed go back to the backend that made them.
+  for (auto& [buffer, owner] : mImageBuffers) mImageBackend->Dispose(buffer);
+  mImageBuffers.clear();
+  auto& hosts = LiveHosts();
+  std::lock_guard lock(hosts.mMutex);
+  std::erase(hosts.mHosts, this);
+}
+
+CHost* CHost::Current() {
+  if (CHost* driving = gDrivingHost.load()) return driving;
+  auto& hosts = LiveHosts();
+  std::lock_guard lock(hosts.mMutex);
+  return hosts.mHosts.empty() ? nullptr : hosts.mHosts.back();
+}
+
+// ---- Instances ----
+
+CActorInstance& CHost::AddInstance(const CPlugin& plugin, std::string name) {
+  const uint32_t serial = mNextInstanceSerial++;
+  if (name.empty()) {
+    name = fmt::format("{}{}", std::filesystem::path(plugin.Path()).stem().string(), serial);
+  }
+  if (FindInstance(name) != nullptr) throw CHostError(fmt::format("an instance named '{}' exists", name));
+  std::unique_ptr<CActorInstance> instance(new CActorInstance(plugin, std::move(name), serial));
+  const uint16_t inputCount = static_cast<uint16_t>(plugin.Inputs().size());
+  instance->mDeclaredInputCount = inputCount;
+  for (const auto& property : plugin.Properties()) {
+    if (property.mKind == EPropertyKind::kInput) {
+      auto slot = std::make_unique<CInputSlot>();
+      slot->mDescriptor = property;
+      slot->mDisplayName = property.mName;
+      slot->mValue = DefaultValueOf(property);
+      slot->mHelpIndex = property.mIndex;
+      instance->mInputs.push_back(std::move(slot));
+    } else {
+      auto slot = std::make_unique<COutputSlot>();
+      slot->mDescriptor = property;
+      slot->mDisplayName = property.mName;
+      slot->mCodes = TypeCodesFor(property);
+      slot->mValue = DefaultValueOf(property);
+      slot->mHelpIndex = inputCount + property.mIndex;
+      slot->mSerial = mNextOutputSerial++;
+      instance->mOutputs.push_back(std::move(slot));
+    }
+  }
+  CActorInstance& result = *instance;
+  mLiveRefs.emplace(result.Ref(), &result);
+  mInstances.push_back(std::move(instance));
+  return result;
+}
+
+void CHost::Create(CActorInstance& instance) {
+  if (instance.mState != CActorInstance::EState::kDefined) {
+    throw CHostError(fmt::format("Create: '{}' is {}", instance.Name(), StateName(instance.mState)));
+  }
+  CDrivingScope scope(this);
+  instance.mState = CActorInstance::EState::kCreated;
+  instance.Plugin().mCreateActor(Parameters(), instance.Info());
+}
+
+void CHost::Activate(CActorInstance& instance) {
+  if (instance.mState != CActorInstance::EState::kCreated &&
+      instance.mState != CActorInstance::EState::kInactive) {
+    throw CHostError(fmt::format("Activate: '{}' is {}", instance.Name(), StateName(instance.mState)));
+  }
+  CDrivingScope scope(this);
+  instance.mState = CActorInstance::EState::kActive;
+  instance.Plugin().mActivateActor(Parameters(), instance.Info(), 1);
+  // The watcher resets its settings at activation and relies on getting
+  // every input again right after it.
+  for (uint16_t index = 1; index <= instance.InputCount(); ++index) {
+    if (!instance.IsActive()) break;
+    CHostValue current = instance.mInputs[index - 1]->mValue;
+    Deliver(instance, index, std::move(current), 1);
+  }
+}
+
+void CHost::Deactivate(CActorInstance& instance) {
+  if (instance.mState != CActorInstance::EState::kActive) {
+    throw CHostError(fmt::format("Deactivate: '{}' is {}", instance.Name(), StateName(instance.mState)));
+  }
+  CDrivingScope scope(this);
+  instance.Plugin().mActivateActor(Parameters(), instance.Info(), 0);
+  instance.mState = CActorInstance::EState::kInactive;
+  const size_t left = mReceivers.CountWithRefcon(instance.Info());
+  if (left != 0) {
+    ReportViolation(fmt::format("'{}' left {} message receiver(s) registered after deactivation",
+                                instance.Name(), left));
+  }
+}
+
+void CHost::Dispose(CActorInstance& instance) {
+  if (instance.mState == CActorInstance::EState::kActive) Deactivate(instance);
+  if (!instance.IsLive()) {
+    throw CHostError(fmt::format("Dispose: '{}' is {}", instance.Name(), StateName(instance.mState)));
+  }
+  CDrivingScope scope(this);
+  instance.Plugin().mDisposeActor(Parameters(), instance.Info());
+  instance.mState = CActorInstance::EState::kDisposed;
+  std::erase_if(mWires, [&](const CWire& w) { return w.mFrom == &instance || w.mTo == &instance; });
+}
+
+CActorInstance& CHost::Spawn(const CPlugin& plugin, std::string name) {
+  CActorInstance& instance = AddInstance(plugin, std::move(name));
+  Create(instance);
+  Activate(instance);
+  return instance;
+}
+
+CActorInstance* CHost::FindInstance(std::string_view name) {
+  for (auto& instance : mInstances) {
+    if (instance->Name() == name) return instance.get();
+  }
+  return nullptr;
+}
+
+std::vector<CActorInstance*> CHost::Instances() {
+  std::vector<CActorInstance*> all;
+  for (auto& instance : mInstances) all.push_back(instance.get());
+  return all;
+}
+
+// ---- Inputs ----
+
+void CHost::RequireIndex(const CActorInstance& instance, uint16_t index, bool input) const {
+  const size_t count = input ? instance.InputCount() : instance.OutputCount();
+  if (index < 1 || index > count) {
+    throw CHostError(fmt::format("'{}' has no {} {} (it has {})", instance.Name(),
+                                 input ? "input" : "output", index, count));
+  }
+}
+
+void CHost::PresetInput(CActorInstance& instance, uint16_t index, const CHostValue& value) {
+  RequireIndex(instance, index, true);
+  if (instance.IsActive()) {
+    throw CHostError(fmt::format("PresetInput: '{}' is active; use SetInput", instance.Name()));
+  }
+  auto& slot = *instance.mInputs[index - 1];
+  slot.mValue = ConvertForInput(slot.mDescriptor, value);
+}
+
+void CHost::SetInput(CActorInstance& instance, uint16_t index, const CHostValue& value) {
+  RequireIndex(instance, index, true);
+  const auto& descriptor = instance.mInputs[index - 1]->mDescriptor;
+  const uint16_t type = value.Type();
+  const bool numericValue = type == layout::kTypeInteger || type == layout::kTypeFloat;
+  const bool fits = descriptor.IsNumeric()                         ? numericValue
+                    : descriptor.mType == EPropertyType::kString ? type == layout::kTypeString
+                                                                  : type == layout::kTypeData;
+  if (!fits) {
+    throw CHostError(fmt::format("input {} of '{}' is {}; a value of tag {} does not fit (use "
+                                 "InjectInput to send it anyway)",
+                                 index, instance.Name(), descriptor.mTypeText, type));
+  }
+  CHostValue converted = ConvertForInput(descriptor, value);
+  if (!instance.IsLive()) {
+    instance.mInputs[index - 1]->mValue = std::move(converted);
+    return;
+  }
+  CDrivingScope scope(this);
+  Deliver(instance, index, std::move(converted), 0);
+}
+
+void CHost::InjectInput(CActorInstance& instance, uint16_t index, const CHostValue& raw, uint8_t flag) {
+  RequireIndex(instance, index, true);
+  if (!instance.IsLive()) {
+    instance.mInputs[index - 1]->mValue = raw;
+    return;
+  }
+  CDrivingScope scope(this);
+  Deliver(instance, index, raw, flag);
+}
+
+uint16_t CHost::InputIndex(const CActorInstance& instance, std::string_view key) const {
+  const uint16_t index = instance.FindInput(key);
+  if (index == 0) throw CHostError(fmt::format("'{}' has no input '{}'", instance.Name(), key));
+  return index;
+}
+
+uint16_t CHost::OutputIndex(const CActorInstance& instance, std::string_view key) const {
+  const uint16_t index = instance.FindOutput(key);
+  if (index == 0) throw CHostError(fmt::format("'{}' has no output '{}'", instance.Name(), key));
+  return index;
+}
+
+void CHost::Deliver(CActorInstance& instance, uint16_t index, CHostValue value, uint8_t flag) {
+  if (mDeliveryDepth >= kMaxDeliveryDepth) {
+    ReportViolation(fmt::format("value for input {} of '{}' dropped: wires nest deeper than {} "
+                                "(a loop of wires?)",
+                                index, instance.Name(), kMaxDeliveryDepth));
+    return;
+  }
+  auto& slot = *instance.mInputs[index - 1];
+  // The input holds the new value before the plug-in hears of it, so that
+  // GetInputPropertyValue inside the callback already answers with it. The
+  // old one stays alive until the outermost delivery returns: the plug-in
+  // may still hold a pointer to it when a wire loops back here.
+  CHostValue old = std::move(slot.mValue);
+  slot.mValue = std::move(value);
+  ++mDeliveryDepth;
+  instance.Plugin().mHandlePropertyChangeValue(Parameters(), instance.Info(), index, old.Record(),
+                                               slot.mValue.Record(), flag);
+  --mDeliveryDepth;
+  mRetiredValues.push_back(std::move(old));
+  if (mDeliveryDepth == 0) mRetiredValues.clear();
+}
+
+// ---- Wires ----
+
+void CHost::Connect(CActorInstance& from, uint16_t output, CActorInstance& to, uint16_t input) {
+  RequireIndex(from, output, false);
+  RequireIndex(to, input, true);
+  if (&from == &to) throw CHostError(fmt::format("'{}' cannot be wired to itself", from.Name()));
+  const auto& out = *from.mOutputs[output - 1];
+  const auto& in = *to.mInputs[input - 1];
+  if (!CanWire(out.mDescriptor, in.mDescriptor)) {
+    throw CHostError(fmt::format("cannot wire {}.{} ({}) to {}.{} ({})", from.Name(), out.mDisplayName,
+                                 out.mDescriptor.mTypeText, to.Name(), in.mDescriptor.mName,
+                                 in.mDescriptor.mTypeText));
+  }
+  mWires.push_back({&from, out.mSerial, &to, input});
+}
+
+// ---- Messages ----
+
+CMessageDelivery CHost::SendMessage(uint32_t kind, uint16_t arg, const void* data, uint32_t length) {
+  CDrivingScope scope(this);
+  CMessageDelivery delivery;
+  for (void* handle : mReceivers.HandlesFor(kind)) {
+    // A receiver may have gone while an earlier one ran.
+    const auto receiver = mReceivers.Find(handle);
+    if (!receiver) continue;
+    ++mCounters.mMessagesDelivered;
+    ++delivery.mReceivers;
+    delivery.mResults.push_back(receiver->mReceiver(Parameters(), kind, arg,
+                                                    static_cast<const uint8_t*>(data), length,
+                                                    receiver->mRefcon));
+    for (auto& [token, bracket] : mRenderBrackets) {
+      if (!bracket.mEnded) {
+        ReportViolation(fmt::format("a receiver returned with a render bracket open (message kind "
+                                    "0x{:X})",
+                                    kind));
+      }
+    }
+    mRenderBrackets.clear();
+  }
+  return delivery;
+}
+
+CMessageDelivery CHost::Tick() {
+  ++mTicks;
+  return SendMessage(kMessageTick);
+}
+
+CMessageDelivery CHost::RequestRender(uint16_t arg) { return SendMessage(kMessageRenderRequest, arg); }
+
+CMessageDelivery CHost::LoseContext(int32_t number) {
+  return SendMessage(kMessageContextLost, 0, &number, sizeof(number));
+}
+
+// ---- Other entry points ----
+
+void CHost::CallGetHelpString(CActorInstance& instance, uint8_t kind, uint16_t index, char* buffer,
+                              uint32_t size) {
+  CDrivingScope scope(this);
+  instance.Plugin().mGetHelpString(Parameters(), instance.Info(), kind, index, buffer, size);
+}
+
+std::string CHost::HelpText(CActorInstance& instance, uint8_t kind, uint16_t index, uint32_t size) {
+  std::vector<char> buffer(size + 1, 0);
+  CallGetHelpString(instance, kind, index, buffer.data(), size);
+  // The extra byte keeps a plug-in that forgot the terminator readable.
+  return std::string(buffer.data());
+}
+
+std::optional<std::string> CHost::ValueToString(CActorInstance& instance, uint8_t kind,
+                                                uint16_t index, const CHostValue& value) {
+  CDrivingScope scope(this);
+  CHostValue copy = value;
+  std::array<char, 257> text{};
+  if (instance.Plugin().mPropertyValueToString(Parameters(), instance.Info(), kind, index,
+                                               copy.Record(), text.data()) == 0) {
+    return std::nullopt;
+  }
+  return std::string(text.data());
+}
+
+std::optional<CHostValue> CHost::StringToValue(CActorInstance& instance, uint8_t kind, uint16_t index,
+                                               const std::string& text) {
+  if (instance.Plugin().mPropertyStringToValue == nullptr) return std::nullopt;
+  CDrivingScope scope(this);
+  CHostValue value = CHostValue::FromRaw(0, 0);
+  if (instance.Plugin().mPropertyStringToValue(Parameters(), instance.Info(), kind, index,
+                                               text.c_str(), value.Record()) == 0) {
+    return std::nullopt;
+  }
+  return CHostValue::CopyOf(value.Record());
+}
+
+CActorArea CHost::GetActorDefinedArea(CActorInstance& instance) {
+  CDrivingScope scope(this);
+  CActorArea area;
+  area.mResult = instance.Plugin().mGetActorDefinedArea(Parameters(), instance.Info(), &area.mWidth,
+                                                        &area.mHeight, &area.mThird, &area.mFourth);
+  return area;
+}
+
+void CHost::DrawActorDefinedArea(CActorInstance& instance, uint16_t part, uint8_t state) {
+  CDrivingScope scope(this);
+  alignas(8) std::array<int16_t, 4> area{0, 0, 100, 100};
+  alignas(8) std::array<int16_t, 4> other{0, 0, 100, 100};
+  instance.Plugin().mDrawActorDefinedArea(Parameters(), instance.Info(), nullptr, part, 0,
+                                          reinterpret_cast<Rect*>(area.data()),
+                                          reinterpret_cast<Rect*>(other.data()), state);
+}
+
+// ---- Recording and diagnostics ----
+
+std::vector<const COutputRecord*> CHost::OutputsSince(uint64_t mark, const CActorInstance* instance,
+                                                      std::string_view output) const {
+  return mRecorder.Since(mark, instance != nullptr ? instance->Serial() : 0, 0, output);
+}
+
+const COutputRecord* CHost::LastOutput(const CActorInstance& instance, uint16_t index) const {
+  return mRecorder.Last(instance.Serial(), index);
+}
+
+const COutputRecord* CHost::LastOutput(const CActorInstance& instance, std::string_view outputID) const {
+  return mRecorder.Last(instance.Serial(), outputID);
+}
+
+std::vector<std::string> CHost::Violations() const {
+  std::lock_guard lock(mViolationMutex);
+  return mViolations;
+}
+
+void CHost::ClearViolations() {
+  std::lock_guard lock(mViolationMutex);
+  mViolations.clear();
+}
+
+void CHost::ReportViolation(std::string text) {
+  // The switches belong to the main thread; a report from elsewhere is
+  // always printed rather than read them.
+  const bool mainThread = std::this_thread::get_id() == mMainThread;
+  if (!mainThread || mSwitches.mPrintViolations) std::cerr << "actorhost: violation: " << text << '\n';
+  std::lock_guard lock(mViolationMutex);
+  mViolations.push_back(std::move(text));
+}
+
+void CHost::SetImageBufferBackend(std::unique_ptr<CImageBufferBackend> backend) {
+  if (!mImageBuffers.empty()) {
+    throw CHostError("SetImageBufferBackend: image buffers of the old backend are still live");
+  }
+  if (backend == nullptr) backend = std::make_unique<CPlaceholderImageBackend>();
+  mImageBackend = std::move(backend);
+}
+
+}  // namespace vhost

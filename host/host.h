@@ -1,0 +1,308 @@
+// The stand-in host: loads actor plug-in files, drives their instances the
+// way the real host does, offers them its service table, wires outputs to
+// inputs, sends messages, and records everything for tests.
+//
+// Usage (tests):
+//
+//   vhost::CHost host;                                   // becomes Current()
+//   const vhost::CPlugin& p = vhost::LoadPlugin(dir + "/test_actor.so");
+//   vhost::CActorInstance& a = host.Spawn(p, "a");       // create, activate, inputs (flag 1)
+//   host.SetInput(a, a.FindInput("count"), vhost::CHostValue::Integer(3));  // flag 0, clamped
+//   host.Tick();                                         // kind 0x80 to matching receivers
+//   const vhost::COutputRecord* last = host.LastOutput(a, "echo");
+//   auto since = host.OutputsSince(mark, &a);            // mark = host.Mark() earlier
+//   host.Connect(a, a.FindOutput("skel"), b, b.FindInput("skli"));
+//   EXPECT_TRUE(host.Violations().empty());              // contract breaches the host saw
+//   host.Dispose(a);                                     // deactivates first if active
+//
+// Order per instance, as the real host: AddInstance (record only) ->
+// Create (CreateActor) -> Activate (ActivateActor(1), then every input's
+// current value in index order with flag 1) -> changes (flag 0) and
+// messages -> Deactivate (ActivateActor(0)) -> Dispose (DisposeActor). The
+// destructor deactivates and disposes whatever is left, newest first.
+//
+// Outputs added at run time get the help entry of the output whose ID the
+// plug-in passed as template (Bonesplit passes 'ot01'), or entry 0 (the
+// actor) when no declared output has that ID. Help indexes: kind 0 index 0
+// -> 0, input i -> i, declared output j -> input count + j.
+//
+// Misuse of this C++ API throws CHostError. Misuse seen at the C boundary
+// (bad references or indexes, unknown handles, double frees, wrong value
+// types on outputs, calls off the main thread, render brackets left open,
+// receivers left registered after deactivation) never throws: the service
+// returns its error result and the host appends a line to Violations().
+//
+// Thread-safety: one host is driven from the thread that constructed it.
+// Plug-ins may run their own threads, but those must not call services; a
+// call from another thread is refused and reported.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "host/actor_instance.h"
+#include "host/host_error.h"
+#include "host/host_value.h"
+#include "host/image_buffer_backend.h"
+#include "host/memory_ledger.h"
+#include "host/message_receivers.h"
+#include "host/output_recorder.h"
+#include "host/plugin.h"
+#include "host/plugin_abi.h"
+#include "host/record_layout.h"
+#include "host/string_ledger.h"
+
+namespace vhost {
+
+// Message kinds the host sends.
+inline constexpr uint32_t kMessageTick = 0x80;
+inline constexpr uint32_t kMessageRenderRequest = 0x1000;
+inline constexpr uint32_t kMessageContextLost = 0x20000000;
+
+// Switches that make services behave as a troubled host would.
+struct CHostSwitches {
+  bool mFailAllocateMemory = false;       // AllocateMemory returns null
+  bool mPictureUnavailable = false;       // LoadActorPicture leaves the record unloaded
+  bool mFailCreateImageBuffer = false;    // returns null
+  bool mFailBeginImageBufferDraw = false; // returns 0
+  bool mFailEndImageBufferDraw = false;   // returns null (drawing still ends)
+  bool mFailAddOutputProperty = false;    // returns kErrSwitchedOff
+  bool mFailRemoveOutputProperty = false; // returns kErrSwitchedOff
+  bool mFailGetPropertyCount = false;     // returns kErrSwitchedOff
+  bool mPrintAssertions = true;           // AssertionFailed also prints to stderr
+  bool mPrintViolations = true;           // violations also print to stderr
+  uint16_t mPictureWidth = 64;            // what LoadActorPicture reports
+  uint16_t mPictureHeight = 48;
+};
+
+struct CAssertionReport {
+  std::string mCondition;
+  std::string mActorName;
+  int32_t mLine = 0;
+};
+
+// Counts of calls that leave nothing else to look at.
+struct CHostCounters {
+  uint64_t mPictureLoads = 0;
+  uint64_t mPictureDraws = 0;
+  uint8_t mLastPictureDrawState = 0;
+  uint64_t mImageBuffersCreated = 0;
+  uint64_t mImageBuffersDisposed = 0;
+  uint64_t mImageDrawsBegun = 0;
+  uint64_t mImageDrawsEnded = 0;
+  uint64_t mVideoHandlesReleased = 0;
+  uint64_t mRenderBracketsBegun = 0;
+  uint64_t mRenderBracketsEnded = 0;
+  uint64_t mMessagesDelivered = 0;  // receiver calls
+};
+
+// What one SendMessage did.
+struct CMessageDelivery {
+  size_t mReceivers = 0;           // receivers called
+  std::vector<intptr_t> mResults;  // their results, in call order
+};
+
+// What GetActorDefinedArea answered.
+struct CActorArea {
+  uint8_t mResult = 0;
+  int16_t mWidth = 0, mHeight = 0, mThird = 0, mFourth = 0;
+};
+
+// The value result EndVideoRender gives for a bracket that was begun.
+inline constexpr intptr_t kRenderBracketResult = 1;
+
+class CHost {
+ public:
+  CHost();
+  CHost(const CHost&) = delete;
+  CHost& operator=(const CHost&) = delete;
+  ~CHost();
+
+  // The host whose services plug-in code reaches now: the one driving a
+  // call, else the most recently constructed live host.
+  static CHost* Current();
+
+  // ---- Instances ----
+  // A new instance record; no entry point is called yet. An empty name
+  // becomes "<plug-in file stem><serial>".
+  CActorInstance& AddInstance(const CPlugin& plugin, std::string name = {});
+  void Create(CActorInstance& instance);    // REQUIRES: state kDefined
+  void Activate(CActorInstance& instance);  // REQUIRES: created, not active
+  void Deactivate(CActorInstance& instance);  // REQUIRES: active
+  void Dispose(CActorInstance& instance);   // deactivates first when active
+  // AddInstance + Create + Activate.
+  CActorInstance& Spawn(const CPlugin& plugin, std::string name = {});
+  CActorInstance* FindInstance(std::string_view name);
+  std::vector<CActorInstance*> Instances();
+
+  // ---- Inputs ----
+  // Stores a value (converted and clamped) without telling the plug-in: for
+  // values that activation is to deliver. REQUIRES: not active.
+  void PresetInput(CActorInstance& instance, uint16_t index, const CHostValue& value);
+  // Stores a value (converted and clamped) and delivers it with flag 0 when
+  // the instance is live.
+  void SetInput(CActorInstance& instance, uint16_t index, const CHostValue& value);
+  // Stores exactly `raw` (no conversion, no clamping) and delivers it with
+  // `flag` when the instance is live.
+  void InjectInput(CActorInstance& instance, uint16_t index, const CHostValue& raw, uint8_t flag);
+  // Name or ID lookups that throw CHostError when absent.
+  uint16_t InputIndex(const CActorInstance& instance, std::string_view key) const;
+  uint16_t OutputIndex(const CActorInstance& instance, std::string_view key) const;
+
+  // ---- Wires ----
+  // Every value later sent on the output reaches the input at once through
+  // HandlePropertyChangeValue (flag 0), converted and clamped as by SetInput.
+  // The wire follows the output if other outputs are removed and goes with
+  // it when it is removed. Nothing is delivered at connection time.
+  void Connect(CActorInstance& from, uint16_t output, CActorInstance& to, uint16_t input);
+  size_t WireCount() const { return mWires.size(); }
+
+  // ---- Messages ----
+  // Calls every receiver whose mask has a bit of `kind`, in registration order.
+  CMessageDelivery SendMessage(uint32_t kind, uint16_t arg = 0, const void* data = nullptr,
+                               uint32_t length = 0);
+  CMessageDelivery Tick();  // kind 0x80; counts ticks
+  uint64_t TickCount() const { return mTicks; }
+  CMessageDelivery RequestRender(uint16_t arg = 0);  // kind 0x1000
+  // Kind 0x20000000 with a pointer to `number` (4 bytes).
+  CMessageDelivery LoseContext(int32_t number);
+
+  // ---- Other entry points ----
+  // Asks GetHelpString with a buffer of `size` bytes and returns its text.
+  std::string HelpText(CActorInstance& instance, uint8_t kind, uint16_t index, uint32_t size = 4096);
+  void CallGetHelpString(CActorInstance& instance, uint8_t kind, uint16_t index, char* buffer,
+                         uint32_t size);
+  // The text PropertyValueToString wrote (buffer of 256 bytes), or nothing
+  // when it returned 0.
+  std::optional<std::string> ValueToString(CActorInstance& instance, uint8_t kind, uint16_t index,
+                                           const CHostValue& value);
+  // The Value PropertyStringToValue filled, or nothing when it returned 0 or
+  // the plug-in has no such entry point.
+  std::optional<CHostValue> StringToValue(CActorInstance& instance, uint8_t kind, uint16_t index,
+                                          const std::string& text);
+  CActorArea GetActorDefinedArea(CActorInstance& instance);
+  void DrawActorDefinedArea(CActorInstance& instance, uint16_t part, uint8_t state);
+
+  // ---- Recording ----
+  COutputRecorder& Recorder() { return mRecorder; }
+  uint64_t Mark() const { return mRecorder.Mark(); }
+  // Records after `mark` (of one instance when given, of one output when
+  // `output` is non-empty: an ID, matched as recorded).
+  std::vector<const COutputRecord*> OutputsSince(uint64_t mark, const CActorInstance* instance = nullptr,
+                                                 std::string_view output = {}) const;
+  const COutputRecord* LastOutput(const CActorInstance& instance, uint16_t index) const;
+  const COutputRecord* LastOutput(const CActorInstance& instance, std::string_view outputID) const;
+
+  // ---- Accounting, switches, diagnostics ----
+  CHostSwitches& Switches() { return mSwitches; }
+  const CHostCounters& Counters() const { return mCounters; }
+  const CMemoryLedger& Memory() const { return mMemory; }
+  const CStringLedger& Strings() const { return mStrings; }
+  const CMessageReceiverList& Receivers() const { return mReceivers; }
+  const std::vector<CAssertionReport>& Assertions() const { return mAssertions; }
+  void ClearAssertions() { mAssertions.clear(); }
+  std::vector<std::string> Violations() const;
+  void ClearViolations();
+  // Image buffers created and not yet disposed.
+  size_t LiveImageBuffers() const { return mImageBuffers.size(); }
+  // Replaces the backend of the image buffer services. REQUIRES: no live buffers.
+  void SetImageBufferBackend(std::unique_ptr<CImageBufferBackend> backend);
+  CImageBufferBackend& ImageBufferBackend() { return *mImageBackend; }
+
+  // The parameters record every entry point receives; byte 16 holds the
+  // service table.
+  VorlaneParameters* Parameters() { return reinterpret_cast<VorlaneParameters*>(mParameters.data()); }
+
+ private:
+  friend struct CServiceTableAccess;
+  friend class CDrivingScope;
+
+  struct CWire {
+    CActorInstance* mFrom;
+    uint64_t mOutputSerial;
+    CActorInstance* mTo;
+    uint16_t mInput;
+  };
+  struct CRenderBracket {
+    void* mActorData;
+    uint32_t mKind;
+    bool mEnded;
+  };
+
+  CActorInstance* LiveInstanceOfRef(void* ref, const char* service);
+  void RequireIndex(const CActorInstance& instance, uint16_t index, bool input) const;
+  void Deliver(CActorInstance& instance, uint16_t index, CHostValue value, uint8_t flag);
+  void ReportViolation(std::string text);
+  void RecordOutput(CActorInstance& instance, uint16_t index, const COutputSlot& slot);
+  void CheckOutputType(CActorInstance& instance, uint16_t index, const COutputSlot& slot);
+
+  // Service handlers (service_table.cpp calls them; host_services.cpp defines them).
+  void* SvcRegisterMessageReceiver(MessageReceiverFn receiver, uint32_t kindMask, ActorInfo* info,
+                                   void* refcon);
+  void SvcUnregisterMessageReceiver(void* handle);
+  Value* SvcGetInputPropertyValue(void* ref, uint16_t index);
+  uint16_t SvcSetOutputPropertyValue(void* ref, uint16_t index, Value* value);
+  void SvcReleaseVideoHandle(void* handle);
+  int32_t SvcGetPropertyHelpIndex(void* ref, uint8_t kind, uint16_t index);
+  uint16_t SvcAddOutputProperty(void* ref, uint8_t kind, uint32_t newID, uint32_t templateID,
+                                const char* name, uint32_t zero1, uint32_t code1, uint32_t code2,
+                                uint32_t flags255, Value* minimum, Value* maximum,
+                                Value* defaultValue, uint32_t zero2, uint32_t zero3, uint32_t zero4);
+  uint16_t SvcRemoveOutputProperty(void* ref, uint8_t kind, uint16_t index);
+  uint16_t SvcGetPropertyCount(void* ref, uint8_t kind, uint32_t* count);
+  void* SvcAllocateMemory(uint64_t size, uint32_t zeroFill);
+  uint16_t SvcFreeMemory(void* block);
+  void SvcAssertionFailed(const char* condition, const char* actorName, int32_t line);
+  void SvcLoadActorPicture(ActorInfo* info, uint32_t zero, PictInfo* pict);
+  void SvcDrawActorPicture(ActorInfo* info, uint8_t state, Rect* area, PictInfo* pict);
+  void* SvcBeginVideoRender(void* actorData, uint32_t kind, uint16_t arg, const uint8_t* data);
+  intptr_t SvcEndVideoRender(void* token);
+  uint16_t SvcGetPropertyTypeCodes(void* ref, uint8_t kind, uint16_t index, uint32_t* code1,
+                                   uint32_t* code2);
+  uint16_t SvcMakeStringValue(const char* text, Value* value);
+  void SvcReleaseValue(Value* value);
+  uint16_t SvcSetPropertyDisplayName(void* ref, uint8_t kind, uint16_t index, const char* name);
+  void* SvcCreateImageBuffer(void* ref, int32_t context, int32_t width, int32_t height,
+                             uint32_t flags, uint32_t zero);
+  void SvcDisposeImageBuffer(void* ref, void* buffer);
+  int32_t SvcBeginImageBufferDraw(void* ref, void* buffer, uint8_t arg);
+  void* SvcEndImageBufferDraw(void* ref, void* buffer);
+  uint16_t SvcGetPropertyDisplayName(void* ref, uint8_t kind, uint16_t index, char* buffer,
+                                     uint32_t size);
+
+  const std::thread::id mMainThread;
+  alignas(16) std::array<unsigned char, layout::kParametersSize> mParameters{};
+  std::vector<std::unique_ptr<CActorInstance>> mInstances;
+  std::map<void*, CActorInstance*> mLiveRefs;  // every instance record, by actor reference
+  std::vector<CWire> mWires;
+  CMessageReceiverList mReceivers;
+  CMemoryLedger mMemory;
+  CStringLedger mStrings;
+  COutputRecorder mRecorder;
+  CHostSwitches mSwitches;
+  CHostCounters mCounters;
+  std::vector<CAssertionReport> mAssertions;
+  std::unique_ptr<CImageBufferBackend> mImageBackend;
+  std::map<void*, CActorInstance*> mImageBuffers;  // live buffer -> creating instance
+  std::map<void*, bool> mDrawingBuffers;           // buffers between Begin and End draw
+  std::map<uintptr_t, CRenderBracket> mRenderBrackets;
+  uintptr_t mNextRenderToken = 1;
+  uint64_t mNextOutputSerial = 1;
+  uint32_t mNextInstanceSerial = 1;
+  uint64_t mTicks = 0;
+  int mDeliveryDepth = 0;
+  std::vector<CHostValue> mRetiredValues;  // old input values kept until delivery unwinds
+
+  mutable std::mutex mViolationMutex;
+  std::vector<std::string> mViolations;  // GUARDED_BY(mViolationMutex)
+};
+
+}  // namespace vhost

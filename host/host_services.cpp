@@ -1,0 +1,489 @@
+// The host's side of each service in its table: what a plug-in's call does.
+// Every handler runs on the main thread (service_table.cpp checks) and never
+// throws into the plug-in (service_table.cpp catches).
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+
+#include "host/four_char_code.h"
+#include "host/host.h"
+#include "host/input_conversion.h"
+
+namespace vhost {
+
+namespace {
+
+std::string Quoted(const char* text) { return text != nullptr ? fmt::format("'{}'", text) : "null"; }
+
+// A Value read as a number: integers and floats; anything else is no limit.
+std::optional<double> NumberOf(const Value* value) {
+  if (value == nullptr) return std::nullopt;
+  const auto type = layout::ReadAt<uint16_t>(value, layout::kValueType);
+  if (type == layout::kTypeFloat) return layout::ReadAt<double>(value, layout::kValuePayload);
+  if (type == layout::kTypeInteger) {
+    return static_cast<double>(layout::ReadAt<int64_t>(value, layout::kValuePayload));
+  }
+  return std::nullopt;
+}
+
+uint16_t ExpectedTag(EPropertyType type) {
+  switch (type) {
+    case EPropertyType::kInt:
+    case EPropertyType::kBool: return layout::kTypeInteger;
+    case EPropertyType::kFloat: return layout::kTypeFloat;
+    case EPropertyType::kString: return layout::kTypeString;
+    case EPropertyType::kData: return layout::kTypeData;
+  }
+  return 0;
+}
+
+}  // namespace
+
+CActorInstance* CHost::LiveInstanceOfRef(void* ref, const char* service) {
+  auto it = mLiveRefs.find(ref);
+  if (it == mLiveRefs.end()) {
+    ReportViolation(fmt::format("{}: {} is not an actor reference of this host", service, ref));
+    return nullptr;
+  }
+  if (it->second->State() == CActorInstance::EState::kDisposed) {
+    ReportViolation(fmt::format("{}: '{}' was disposed", service, it->second->Name()));
+    return nullptr;
+  }
+  return it->second;
+}
+
+// ---- Message receivers ----
+
+void* CHost::SvcRegisterMessageReceiver(MessageReceiverFn receiver, uint32_t kindMask,
+                                        ActorInfo* info, void* refcon) {
+  if (receiver == nullptr) {
+    ReportViolation("RegisterMessageReceiver with a null receiver");
+    return nullptr;
+  }
+  if (kindMask == 0) ReportViolation("RegisterMessageReceiver with kind mask 0 (it can never be called)");
+  return mReceivers.Register(receiver, kindMask, info, refcon);
+}
+
+void CHost::SvcUnregisterMessageReceiver(void* handle) {
+  if (!mReceivers.Unregister(handle)) {
+    ReportViolation(fmt::format("UnregisterMessageReceiver with unknown handle {}", handle));
+  }
+}
+
+// ---- Property values ----
+
+Value* CHost::SvcGetInputPropertyValue(void* ref, uint16_t index) {
+  CActorInstance* instance = LiveInstanceOfRef(ref, "GetInputPropertyValue");
+  if (instance == nullptr) return nullptr;
+  if (index < 1 || index > instance->InputCount()) {
+    ReportViolation(fmt::format("GetInputPropertyValue: '{}' has no input {}", instance->Name(), index));
+    return nullptr;
+  }
+  return instance->mInputs[index - 1]->mValue.Record();
+}
+
+void CHost::CheckOutputType(CActorInstance& instance, uint16_t index, const COutputSlot& slot) {
+  const uint16_t tag = slot.mValue.Type();
+  const uint16_t expected = ExpectedTag(slot.mDescriptor.mType);
+  if (tag != expected) {
+    ReportViolation(fmt::format("'{}' sent a value of tag {} on output {} ({}), declared {}",
+                                instance.Name(), tag, index, slot.mDisplayName,
+                                slot.mDescriptor.mTypeText));
+    return;
+  }
+  if (tag == layout::kTypeData && slot.mDescriptor.mDataRestriction == "skel" &&
+      slot.mValue.AsPointer() != nullptr &&
+      layout::ReadAt<uint32_t>(slot.mValue.AsPointer(), 0) != layout::kSkeletonSignature) {
+    ReportViolation(fmt::format("'{}' sent data that is not a skeleton package on output {} ({})",
+                                instance.Name(), index, slot.mDisplayName));
+  }
+}
+
+void CHost::RecordOutput(CActorInstance& instance, uint16_t index, const COutputSlot& slot) {
+  if (!mRecorder.Enabled()) {
+    mRecorder.Add({});
+    return;
+  }
+  COutputRecord record;
+  record.mTick = mTicks;
+  record.mInstanceSerial = instance.Serial();
+  record.mInstanceName = instance.Name();
+  record.mOutputIndex = index;
+  record.mOutputID = slot.mDescriptor.mID;
+  record.mOutputName = slot.mDisplayName;
+  record.mValue = slot.mValue;
+  record.mText = slot.mValue.Text();
+  if (slot.mValue.Type() == layout::kTypeData) record.mSkeleton = DecodeSkeleton(slot.mValue.AsPointer());
+  mRecorder.Add(std::move(record));
+}
+
+uint16_t CHost::SvcSetOutputPropertyValue(void* ref, uint16_t index, Value* value) {
+  CActorInstance* instance = LiveInstanceOfRef(ref, "SetOutputPropertyValue");
+  if (instance == nullptr) return kErrUnknownActor;
+  if (index < 1 || index > instance->OutputCount()) {
+    ReportViolation(fmt::format("SetOutputPropertyValue: '{}' has no output {}", instance->Name(), index));
+    return kErrBadIndex;
+  }
+  if (value == nullptr) {
+    ReportViolation(fmt::format("SetOutputPropertyValue: null value for output {} of '{}'", index,
+                                instance->Name()));
+    return kErrBadArgument;
+  }
+  COutputSlot& slot = *instance->mOutputs[index - 1];
+  // Taken before returning: the plug-in may release its string right after.
+  slot.mValue = CHostValue::CopyOf(value);
+  slot.mSent = true;
+  CheckOutputType(*instance, index, slot);
+  RecordOutput(*instance, index, slot);
+
+  const CHostValue sent = slot.mValue;
+  const uint64_t serial = slot.mSerial;
+  // A receiving plug-in may add or remove wires or outputs; walk a copy.
+  const std::vector<CWire> wires = mWires;
+  for (const CWire& wire : wires) {
+    if (wire.mFrom != instance || wire.mOutputSerial != serial || !wire.mTo->IsLive()) continue;
+    const auto& input = wire.mTo->mInputs[wire.mInput - 1]->mDescriptor;
+    Deliver(*wire.mTo, wire.mInput, ConvertForInput(input, sent), 0);
+  }
+  return kNoError;
+}
+
+// ---- Property list ----
+
+int32_t CHost::SvcGetPropertyHelpIndex(void* ref, uint8_t kind, uint16_t index) {
+  CActorInstance* instance = LiveInstanceOfRef(ref, "GetPropertyHelpIndex");
+  if (instance == nullptr) return -1;
+  if (kind == 0) return index == 0 ? 0 : -1;
+  if (kind == 1 && index >= 1 && index <= instance->InputCount()) {
+    return instance->mInputs[index - 1]->mHelpIndex;
+  }
+  if (kind == 2 && index >= 1 && index <= instance->OutputCount()) {
+    return instance->mOutputs[index - 1]->mHelpIndex;
+  }
+  return -1;
+}
+
+uint16_t CHost::SvcAddOutputProperty(void* ref, uint8_t kind, uint32_t newID, uint32_t templateID,
+                                     const char* name, uint32_t zero1, uint32_t code1, uint32_t code2,
+                                     uint32_t flags255, Value* minimum, Value* maximum,
+                                     Value* defaultValue, uint32_t zero2, uint32_t zero3,
+                                     uint32_t zero4) {
+  CActorInstance* instance = LiveInstanceOfRef(ref, "AddOutputProperty");
+  if (instance == nullptr) return kErrUnknownActor;
+  if (mSwitches.mFailAddOutputProperty) return kErrSwitchedOff;
+  if (kind != 2) {
+    ReportViolation(fmt::format("AddOutputProperty: kind {} (only outputs, kind 2, can be added)", kind));
+    return kErrBadKind;
+  }
+  if (name == nullptr) {
+    ReportViolation("AddOutputProperty: null name");
+    return kErrBadArgument;
+  }
+  if (zero1 != 0 || zero2 != 0 || zero3 != 0 || zero4 != 0 || flags255 != 255) {
+    ReportViolation(fmt::format("AddOutputProperty: unexpected constant arguments ({}, {}, {}, {}, {})",
+                                zero1, flags255, zero2, zero3, zero4));
+  }
+  const std::string id = FourCharText(newID);
+  for (const auto& slot : instance->mOutputs) {
+    if (slot->mDescriptor.mID == id) {
+      ReportViolation(fmt::format("AddOutputProperty: '{}' already has an output '{}'", instance->Name(), id));
+      return kErrDuplicateID;
+    }
+  }
+  for (const auto& slot : instance->mInputs) {
+    if (slot->mDescriptor.mID == id) {
+      ReportViolation(fmt::format("AddOutputProperty: '{}' already has an input '{}'", instance->Name(), id));
+      return kErrDuplicateID;
+    }
+  }
+  auto slot = std::make_unique<COutputSlot>();
+  slot->mDescriptor.mKind = EPropertyKind::kOutput;
+  slot->mDescriptor.mName = name;
+  slot->mDescriptor.mID = id;
+  slot->mDescriptor.mCode = newID;
+  slot->mCodes = {code1, code2};
+  if (!ApplyTypeCodes(slot->mCodes, slot->mDescriptor)) {
+    ReportViolation(fmt::format("AddOutputProperty: type codes {} {} were never handed out",
+                                FourCharDescription(code1), FourCharDescription(code2)));
+    return kErrUnknownTypeCode;
+  }
+  slot->mDescriptor.mMinimum = NumberOf(minimum);
+  slot->mDescriptor.mMaximum = NumberOf(maximum);
+  slot->mDescriptor.mIndex = static_cast<uint16_t>(instance->OutputCount() + 1);
+  slot->mDisplayName = name;
+  slot->mValue = defaultValue != nullptr ? CHostValue::CopyOf(defaultValue) : DefaultValueOf(slot->mDescriptor);
+  slot->mAddedAtRunTime = true;
+  slot->mSerial = mNextOutputSerial++;
+  // The template's help entry, when the template is a declared output.
+  slot->mHelpIndex = 0;
+  const std::string templateText = FourCharText(templateID);
+  for (const auto& declared : instance->Plugin().Outputs()) {
+    if (declared.mID == templateText) slot->mHelpIndex = instance->mDeclaredInputCount + declared.mIndex;
+  }
+  instance->mOutputs.push_back(std::move(slot));
+  return kNoError;
+}
+
+uint16_t CHost::SvcRemoveOutputProperty(void* ref, uint8_t kind, uint16_t index) {
+  CActorInstance* instance = LiveInstanceOfRef(ref, "RemoveOutputProperty");
+  if (instance == nullptr) return kErrUnknownActor;
+  if (mSwitches.mFailRemoveOutputProperty) return kErrSwitchedOff;
+  if (kind != 2) {
+    ReportViolation(fmt::format("RemoveOutputProperty: kind {} (only outputs can be removed)", kind));
+    return kErrBadKind;
+  }
+  if (index < 1 || index > instance->OutputCount()) {
+    ReportViolation(fmt::format("RemoveOutputProperty: '{}' has no output {}", instance->Name(), index));
+    return kErrBadIndex;
+  }
+  const uint64_t serial = instance->mOutputs[index - 1]->mSerial;
+  std::erase_if(mWires, [&](const CWire& w) { return w.mFrom == instance && w.mOutputSerial == serial; });
+  instance->mOutputs.erase(instance->mOutputs.begin() + (index - 1));
+  for (size_t i = 0; i < instance->mOutputs.size(); ++i) {
+    instance->mOutputs[i]->mDescriptor.mIndex = static_cast<uint16_t>(i + 1);
+  }
+  return kNoError;
+}
+
+uint16_t CHost::SvcGetPropertyCount(void* ref, uint8_t kind, uint32_t* count) {
+  CActorInstance* instance = LiveInstanceOfRef(ref, "GetPropertyCount");
+  if (instance == nullptr) return kErrUnknownActor;
+  if (mSwitches.mFailGetPropertyCount) return kErrSwitchedOff;
+  if (count == nullptr) {
+    ReportViolation("GetPropertyCount: null count pointer");
+    return kErrBadArgument;
+  }
+  if (kind == 1) {
+    *count = static_cast<uint32_t>(instance->InputCount());
+  } else if (kind == 2) {
+    *count = static_cast<uint32_t>(instance->OutputCount());
+  } else {
+    ReportViolation(fmt::format("GetPropertyCount: kind {}", kind));
+    return kErrBadKind;
+  }
+  return kNoError;
+}
+
+uint16_t CHost::SvcGetPropertyTypeCodes(void* ref, uint8_t kind, uint16_t index, uint32_t* code1,
+                                        uint32_t* code2) {
+  CActorInstance* instance = LiveInstanceOfRef(ref, "GetPropertyTypeCodes");
+  if (instance == nullptr) return kErrUnknownActor;
+  if (code1 == nullptr || code2 == nullptr) {
+    ReportViolation("GetPropertyTypeCodes: null code pointer");
+    return kErrBadArgument;
+  }
+  CTypeCodes codes;
+  if (kind == 1 && index >= 1 && index <= instance->InputCount()) {
+    codes = TypeCodesFor(instance->mInputs[index - 1]->mDescriptor);
+  } else if (kind == 2 && index >= 1 && index <= instance->OutputCount()) {
+    codes = instance->mOutputs[index - 1]->mCodes;
+  } else {
+    ReportViolation(fmt::format("GetPropertyTypeCodes: '{}' has no property {} of kind {}",
+                                instance->Name(), index, kind));
+    return kErrBadIndex;
+  }
+  *code1 = codes.mTypeCode;
+  *code2 = codes.mDisplayCode;
+  return kNoError;
+}
+
+uint16_t CHost::SvcSetPropertyDisplayName(void* ref, uint8_t kind, uint16_t index, const char* name) {
+  CActorInstance* instance = LiveInstanceOfRef(ref, "SetPropertyDisplayName");
+  if (instance == nullptr) return kErrUnknownActor;
+  if (name == nullptr) {
+    ReportViolation("SetPropertyDisplayName: null name");
+    return kErrBadArgument;
+  }
+  if (kind == 1 && index >= 1 && index <= instance->InputCount()) {
+    instance->mInputs[index - 1]->mDisplayName = name;
+  } else if (kind == 2 && index >= 1 && index <= instance->OutputCount()) {
+    instance->mOutputs[index - 1]->mDisplayName = name;
+  } else {
+    ReportViolation(fmt::format("SetPropertyDisplayName: '{}' has no property {} of kind {}",
+                                instance->Name(), index, kind));
+    return kErrBadIndex;
+  }
+  return kNoError;
+}
+
+uint16_t CHost::SvcGetPropertyDisplayName(void* ref, uint8_t kind, uint16_t index, char* buffer,
+                                          uint32_t size) {
+  CActorInstance* instance = LiveInstanceOfRef(ref, "GetPropertyDisplayName");
+  if (instance == nullptr) {
+    if (buffer != nullptr && size != 0) buffer[0] = 0;
+    return kErrUnknownActor;
+  }
+  if (buffer == nullptr || size == 0) {
+    ReportViolation("GetPropertyDisplayName: no buffer");
+    return kErrBadArgument;
+  }
+  const std::string* name = nullptr;
+  if (kind == 1 && index >= 1 && index <= instance->InputCount()) {
+    name = &instance->mInputs[index - 1]->mDisplayName;
+  } else if (kind == 2 && index >= 1 && index <= instance->OutputCount()) {
+    name = &instance->mOutputs[index - 1]->mDisplayName;
+  }
+  if (name == nullptr) {
+    buffer[0] = 0;
+    ReportViolation(fmt::format("GetPropertyDisplayName: '{}' has no property {} of kind {}",
+                                instance->Name(), index, kind));
+    return kErrBadIndex;
+  }
+  const size_t n = std::min<size_t>(name->size(), size - 1);
+  std::memcpy(buffer, name->data(), n);
+  buffer[n] = 0;
+  return kNoError;
+}
+
+// ---- Memory and strings ----
+
+void* CHost::SvcAllocateMemory(uint64_t size, uint32_t zeroFill) {
+  mMemory.SetFailing(mSwitches.mFailAllocateMemory);
+  return mMemory.Allocate(size, zeroFill);
+}
+
+uint16_t CHost::SvcFreeMemory(void* block) {
+  if (mMemory.Free(block) == CMemoryLedger::EFree::kUnknown) {
+    ReportViolation(fmt::format("FreeMemory of {}, which is not a live block of this host", block));
+    return kErrBadArgument;
+  }
+  return kNoError;
+}
+
+uint16_t CHost::SvcMakeStringValue(const char* text, Value* value) {
+  if (text == nullptr || value == nullptr) {
+    ReportViolation(fmt::format("MakeStringValue with a null {}", text == nullptr ? "text" : "value"));
+    return kErrBadArgument;
+  }
+  void* hostString = mStrings.Make(text);
+  std::memset(static_cast<void*>(value), 0, layout::kValueSize);
+  layout::WriteAt(value, layout::kValueType, layout::kTypeString);
+  layout::WriteAt(value, layout::kValuePayload, hostString);
+  return kNoError;
+}
+
+void CHost::SvcReleaseValue(Value* value) {
+  if (value == nullptr) return;
+  if (layout::ReadAt<uint16_t>(value, layout::kValueType) != layout::kTypeString) return;
+  void* hostString = layout::ReadAt<void*>(value, layout::kValuePayload);
+  if (hostString == nullptr) return;
+  if (!mStrings.Release(hostString)) {
+    ReportViolation(fmt::format("ReleaseValue of string {}, which this host did not make or already "
+                                "released",
+                                hostString));
+    return;
+  }
+  layout::WriteAt<void*>(value, layout::kValuePayload, nullptr);
+}
+
+// ---- Assertions and picture ----
+
+void CHost::SvcAssertionFailed(const char* condition, const char* actorName, int32_t line) {
+  CAssertionReport report{condition != nullptr ? condition : "", actorName != nullptr ? actorName : "",
+                          line};
+  if (mSwitches.mPrintAssertions) {
+    std::cerr << fmt::format("actorhost: assertion failed in {} line {}: {}\n", Quoted(actorName),
+                             line, Quoted(condition));
+  }
+  mAssertions.push_back(std::move(report));
+}
+
+void CHost::SvcLoadActorPicture(ActorInfo*, uint32_t, PictInfo* pict) {
+  ++mCounters.mPictureLoads;
+  if (pict == nullptr) {
+    ReportViolation("LoadActorPicture with a null picture record");
+    return;
+  }
+  if (mSwitches.mPictureUnavailable) return;
+  layout::WriteAt<uint8_t>(pict, layout::kPictureLoaded, 1);
+  layout::WriteAt(pict, layout::kPictureWidth, mSwitches.mPictureWidth);
+  layout::WriteAt(pict, layout::kPictureHeight, mSwitches.mPictureHeight);
+}
+
+void CHost::SvcDrawActorPicture(ActorInfo*, uint8_t state, Rect*, PictInfo* pict) {
+  ++mCounters.mPictureDraws;
+  mCounters.mLastPictureDrawState = state;
+  if (pict == nullptr || layout::ReadAt<uint8_t>(pict, layout::kPictureLoaded) == 0) {
+    ReportViolation("DrawActorPicture with a picture record that is not loaded");
+  }
+}
+
+// ---- Video ----
+
+void* CHost::SvcBeginVideoRender(void* actorData, uint32_t kind, uint16_t, const uint8_t*) {
+  ++mCounters.mRenderBracketsBegun;
+  const uintptr_t token = mNextRenderToken++ * 16;
+  mRenderBrackets.emplace(token, CRenderBracket{actorData, kind, false});
+  return reinterpret_cast<void*>(token);
+}
+
+intptr_t CHost::SvcEndVideoRender(void* token) {
+  auto it = mRenderBrackets.find(reinterpret_cast<uintptr_t>(token));
+  if (it == mRenderBrackets.end() || it->second.mEnded) {
+    ReportViolation(fmt::format("EndVideoRender with token {}, which is not an open bracket", token));
+    return 0;
+  }
+  it->second.mEnded = true;
+  ++mCounters.mRenderBracketsEnded;
+  return kRenderBracketResult;
+}
+
+void CHost::SvcReleaseVideoHandle(void* handle) {
+  if (handle != nullptr) ++mCounters.mVideoHandlesReleased;
+}
+
+void* CHost::SvcCreateImageBuffer(void* ref, int32_t context, int32_t width, int32_t height,
+                                  uint32_t flags, uint32_t) {
+  CActorInstance* instance = LiveInstanceOfRef(ref, "CreateImageBuffer");
+  if (instance == nullptr || mSwitches.mFailCreateImageBuffer) return nullptr;
+  void* buffer = mImageBackend->Create(context, width, height, flags);
+  if (buffer != nullptr) {
+    mImageBuffers.emplace(buffer, instance);
+    ++mCounters.mImageBuffersCreated;
+  }
+  return buffer;
+}
+
+void CHost::SvcDisposeImageBuffer(void* ref, void* buffer) {
+  if (LiveInstanceOfRef(ref, "DisposeImageBuffer") == nullptr) return;
+  if (mImageBuffers.erase(buffer) == 0) {
+    ReportViolation(fmt::format("DisposeImageBuffer of {}, which is not a live image buffer", buffer));
+    return;
+  }
+  mDrawingBuffers.erase(buffer);
+  mImageBackend->Dispose(buffer);
+  ++mCounters.mImageBuffersDisposed;
+}
+
+int32_t CHost::SvcBeginImageBufferDraw(void* ref, void* buffer, uint8_t arg) {
+  if (LiveInstanceOfRef(ref, "BeginImageBufferDraw") == nullptr) return 0;
+  if (mImageBuffers.count(buffer) == 0) {
+    ReportViolation(fmt::format("BeginImageBufferDraw on {}, which is not a live image buffer", buffer));
+    return 0;
+  }
+  if (mSwitches.mFailBeginImageBufferDraw) return 0;
+  const int32_t result = mImageBackend->BeginDraw(buffer, arg);
+  if (result != 0) {
+    mDrawingBuffers[buffer] = true;
+    ++mCounters.mImageDrawsBegun;
+  }
+  return result;
+}
+
+void* CHost::SvcEndImageBufferDraw(void* ref, void* buffer) {
+  if (LiveInstanceOfRef(ref, "EndImageBufferDraw") == nullptr) return nullptr;
+  if (mImageBuffers.count(buffer) == 0) {
+    ReportViolation(fmt::format("EndImageBufferDraw on {}, which is not a live image buffer", buffer));
+    return nullptr;
+  }
+  if (mDrawingBuffers.erase(buffer) == 0) {
+    ReportViolation(fmt::format("EndImageBufferDraw on {} without a successful BeginImageBufferDraw", buffer));
+  }
+  ++mCounters.mImageDrawsEnded;
+  void* frame = mImageBackend->EndDraw(buffer);
+  return mSwitches.mFailEndImageBufferDraw ? nullptr : frame;
+}
+
+}  // namespace vhost

@@ -1,0 +1,26 @@
+// The host service table that plug-ins reach through byte 16 of the
+// VorlaneParameters record: 208 slots of 8 bytes, every service at its fixed
+// offset (record_layout.h), every other slot null.
+//
+// The services are plain C functions; none lets an exception out. Those that
+// take an actor reference find their host through it; the others (memory,
+// strings, assertions, receivers, render brackets) act on the host that is
+// driving plug-in code at the moment (CHost::Current()). Called with no host
+// driving, or off that host's main thread, a service does nothing and
+// returns its neutral result (null, -1 or an error code); the off-thread call
+// is reported as a violation of the host that owns the thread.
+//
+// Thread-safety: the table is built once and immutable.
+#pragma once
+
+#include "host/plugin_abi.h"
+
+namespace vhost {
+
+void* const* ServiceTable();
+
+// A parameters record, pointing at the table, for calls made while no host
+// drives (GetParameterString at load time).
+VorlaneParameters* LoaderParameters();
+
+}  // namespace vhost

@@ -1,0 +1,15 @@
+// Where the host tests find their probe plug-ins and the framework's test
+// actor.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+
+inline std::string ProbePath(const std::string& name) {
+  return std::string(VORL_HOST_PROBE_DIR) + "/" + name + ".so";
+}
+
+inline std::string BuiltPluginPath(const std::string& name) {
+  const char* dir = std::getenv("VORL_PLUGIN_DIR");
+  return std::string(dir != nullptr ? dir : "plugins") + "/" + name + ".so";
+}
