@@ -1,0 +1,69 @@
+#include "host/plugin_report.h"
+
+#include <fmt/format.h>
+
+#include "host/four_char_code.h"
+#include "host/host.h"
+
+namespace vhost {
+namespace {
+
+std::string Code(uint32_t code) {
+  return code == 0 ? std::string("none (0x00000000)") : FourCharDescription(code);
+}
+
+std::string Limit(const std::optional<double>& limit) {
+  return limit ? fmt::format("{}", *limit) : std::string("*");
+}
+
+// Help texts separate their lines with CR; indent the continuation lines.
+std::string Indented(const std::string& text, const std::string& indent) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\r' || c == '\n') {
+      out += '\n';
+      out += indent;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string DescribePlugin(const CPlugin& plugin) {
+  CHost host;
+  host.Switches().mPrintAssertions = false;
+  host.Switches().mPrintViolations = false;
+  CActorInstance& instance = host.AddInstance(plugin, "inspect");
+
+  std::string out = fmt::format("{}\n", plugin.Path());
+  out += fmt::format("  display name  {}\n", plugin.DisplayName());
+  out += fmt::format("  class code    {}\n", Code(plugin.ClassCode()));
+  out += fmt::format("  second code   {}\n", Code(plugin.SecondCode()));
+  out += fmt::format("  actor ID      {}\n", Code(plugin.ActorID()));
+  out += fmt::format("  constants     {} (byte 12), {} (byte 16)\n", plugin.Constant12(),
+                     plugin.Constant16());
+  out += fmt::format("  value hooks   PropertyStringToValue {}\n",
+                     plugin.mPropertyStringToValue != nullptr ? "present" : "null");
+  for (const auto& warning : plugin.Warnings()) out += fmt::format("  warning       {}\n", warning);
+  out += fmt::format("  help          {}\n", Indented(host.HelpText(instance, 0, 0), "                "));
+
+  for (const EPropertyKind kind : {EPropertyKind::kInput, EPropertyKind::kOutput}) {
+    const auto properties = kind == EPropertyKind::kInput ? plugin.Inputs() : plugin.Outputs();
+    out += fmt::format("  {}s ({})\n", PropertyKindName(kind), properties.size());
+    for (const auto& p : properties) {
+      const std::string id = p.mCode != 0 ? p.mID : p.mID + " (no code)";
+      out += fmt::format("    {:>2}  {:<16} {:<10} {:<10} {:<19} {} .. {}  default {}\n", p.mIndex,
+                         p.mName, id, p.mTypeText, p.mDisplay, Limit(p.mMinimum), Limit(p.mMaximum),
+                         p.mType == EPropertyType::kString ? fmt::format("'{}'", p.mDefaultText)
+                                                          : p.mDefaultText);
+      const std::string help = host.HelpText(instance, static_cast<uint8_t>(kind), p.mIndex);
+      out += fmt::format("        {}\n", Indented(help, "        "));
+    }
+  }
+  return out;
+}
+
+}  // namespace vhost
