@@ -1,0 +1,347 @@
+// The watcher actor end to end: the plug-in file loaded by the stand-in host,
+// real UDP datagrams on loopback, outputs read from the host's records.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/host.h"
+#include "tests/suit_receiver/udp_test_support.h"
+#include "tools/suitsim/suit_frame.h"
+#include "tools/suitsim/walking_figure.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using vhost::CActorInstance;
+using vhost::CHostValue;
+using vhost::COutputRecord;
+
+// Slot order of the package: the address of each of the 19 points.
+constexpr uint8_t kSlotAddress[19] = {0x40, 0x24, 0x64, 0x03, 0x83, 0xA3, 0x21, 0x61, 0x22, 0x62,
+                                      0x23, 0x63, 0xA2, 0xA1, 0xA0, 0x01, 0x81, 0x02, 0x82};
+constexpr const char* kSlotName[19] = {
+    "head",           "left-hand",      "right-hand",      "left-foot",       "right-foot",
+    "neck",           "left-shoulder",  "right-shoulder",  "left-upper-arm",  "right-upper-arm",
+    "left-lower-arm", "right-lower-arm", "chest",          "stomach",         "hip",
+    "left-upper-leg", "right-upper-leg", "left-lower-leg", "right-lower-leg"};
+
+// A frame whose record for address a carries the wire floats (a, a + 0.5, a + 0.25)
+// at bytes 44, 48, 52; records in the suit's default order.
+SuitDatagram KnownFrame(const std::string& suit) {
+  SuitFrame frame = CWalkingFigure(0).FrameAt(suit, 0.0, 1);
+  for (SuitRecord& record : frame.mRecords) {
+    const float a = record.mHeader[0];
+    record.mWirePosition[0] = a;
+    record.mWirePosition[1] = a + 0.5f;
+    record.mWirePosition[2] = a + 0.25f;
+  }
+  return EncodeSuitFrame(frame);
+}
+
+class WatcherActor : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* dir = std::getenv("VORL_PLUGIN_DIR");
+    ASSERT_NE(dir, nullptr);
+    mPlugin = &vhost::LoadPlugin(std::string(dir) + "/kavrin_watcher.so");
+    mHost.Switches().mPrintAssertions = false;
+  }
+
+  void TearDown() override {
+    for (CActorInstance* instance : mHost.Instances())
+      if (instance->IsLive()) mHost.Dispose(*instance);
+    EXPECT_TRUE(mHost.Violations().empty()) << mHost.Violations().front();
+    EXPECT_EQ(mHost.Memory().LiveBlocks(), 0u);
+    EXPECT_EQ(mHost.Strings().LiveStrings(), 0u);
+  }
+
+  // An active watcher whose inputs were set before activation.
+  CActorInstance& Watch(uint16_t port, const std::string& suit = "") {
+    CActorInstance& instance = mHost.AddInstance(*mPlugin);
+    mHost.Create(instance);
+    mHost.PresetInput(instance, In("recv_ip_port", instance), CHostValue::Integer(port));
+    mHost.PresetInput(instance, In("suit_id", instance), CHostValue::String(suit));
+    mHost.Activate(instance);
+    return instance;
+  }
+
+  uint16_t In(const char* name, const CActorInstance& instance) { return mHost.InputIndex(instance, name); }
+
+  std::vector<const COutputRecord*> Outputs(uint64_t mark, const CActorInstance& instance,
+                                            const char* id = "") {
+    return mHost.OutputsSince(mark, &instance, id);
+  }
+
+  // Ticks until `done` holds; generous, since receiving runs on another thread.
+  bool TickUntil(const std::function<bool()>& done) {
+    for (auto deadline = std::chrono::steady_clock::now() + 20s;
+         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(5ms)) {
+      mHost.Tick();
+      if (done()) return true;
+    }
+    return false;
+  }
+
+  // Sends `datagram` until the instance reports a packet, so a receiver that
+  // is still binding cannot lose the frame.
+  bool DeliverFrame(uint16_t port, const SuitDatagram& datagram, const CActorInstance& instance) {
+    const uint64_t mark = mHost.Mark();
+    for (auto deadline = std::chrono::steady_clock::now() + 20s;
+         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(20ms)) {
+      SendUdp(port, datagram);
+      if (TickUntilQuiet([&] { return !Outputs(mark, instance, "rcpk").empty(); })) return true;
+    }
+    return false;
+  }
+
+  bool TickUntilQuiet(const std::function<bool()>& done) {
+    for (int i = 0; i < 20; ++i) {
+      mHost.Tick();
+      if (done()) return true;
+      std::this_thread::sleep_for(5ms);
+    }
+    return false;
+  }
+
+  vhost::CHost mHost;
+  const vhost::CPlugin* mPlugin = nullptr;
+};
+
+TEST_F(WatcherActor, PortZeroPublishesATemplatePackageAndOpensNoSocket) {
+  const int descriptors = CountOpenDescriptors();
+  CActorInstance& watcher = Watch(0);
+  EXPECT_EQ(CountOpenDescriptors(), descriptors);
+  const uint64_t mark = mHost.Mark();
+  mHost.Tick();
+  auto skeletons = Outputs(mark, watcher, "skel");
+  ASSERT_EQ(skeletons.size(), 1u);
+  ASSERT_TRUE(skeletons[0]->mSkeleton.has_value());
+  const vhost::CSkeletonSnapshot& pkg = *skeletons[0]->mSkeleton;
+  ASSERT_EQ(pkg.mPointCount, 19u);
+  for (int i = 0; i < 19; ++i) EXPECT_EQ(pkg.mPoints[i].mName, kSlotName[i]) << i;
+  EXPECT_EQ(pkg.mUpdateCount, 1u);
+  EXPECT_EQ(pkg.mTrackingState, 0);
+  EXPECT_NE(pkg.mLabelHash, 0u);
+  EXPECT_TRUE(Outputs(mark, watcher, "rcpk").empty());
+  EXPECT_TRUE(Outputs(mark, watcher, "errr").empty()) << "no receiver, no error text";
+  mHost.Tick();
+  EXPECT_EQ(CountOpenDescriptors(), descriptors);
+  EXPECT_EQ(Outputs(mark, watcher, "skel").size(), 1u) << "nothing new to publish";
+}
+
+TEST_F(WatcherActor, AFrameLandsInSlotOrderWithTheDefaultReversals) {
+  const uint16_t port = FindFreeUdpPort();
+  CActorInstance& watcher = Watch(port);
+  const uint64_t mark = mHost.Mark();
+  ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), watcher));
+
+  auto skeletons = Outputs(mark, watcher, "skel");
+  ASSERT_FALSE(skeletons.empty());
+  const vhost::CSkeletonSnapshot& pkg = *skeletons.back()->mSkeleton;
+  EXPECT_EQ(pkg.mTrackingState, 2);
+  EXPECT_EQ(pkg.mUnit, 2);
+  for (int slot = 0; slot < 19; ++slot) {
+    const float a = kSlotAddress[slot];
+    // x from byte 44; y from byte 52 reversed (reverse_y defaults on); z from byte 48.
+    EXPECT_FLOAT_EQ(pkg.mPoints[slot].mX, a) << slot;
+    EXPECT_FLOAT_EQ(pkg.mPoints[slot].mY, -(a + 0.25f)) << slot;
+    EXPECT_FLOAT_EQ(pkg.mPoints[slot].mZ, a + 0.5f) << slot;
+    EXPECT_EQ(pkg.mPoints[slot].mName, kSlotName[slot]);
+  }
+  // The receiver was taken while activation delivered the inputs, a path that
+  // publishes no error text.
+  EXPECT_TRUE(Outputs(mark, watcher, "errr").empty());
+}
+
+TEST_F(WatcherActor, EveryFrameOfABatchGivesOneSkeletonAndOneTrigger) {
+  const uint16_t port = FindFreeUdpPort();
+  CActorInstance& watcher = Watch(port);
+  ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), watcher));
+
+  const uint64_t mark = mHost.Mark();
+  for (int i = 0; i < 3; ++i) SendUdp(port, KnownFrame("E46"));
+  std::this_thread::sleep_for(1s);  // let the receiver queue all three
+  mHost.Tick();
+  auto records = Outputs(mark, watcher);
+  std::vector<std::string> order;
+  for (const COutputRecord* record : records) order.push_back(record->mOutputID);
+  EXPECT_EQ(order, (std::vector<std::string>{"skel", "rcpk", "skel", "rcpk", "skel", "rcpk"}));
+  for (const COutputRecord* record : Outputs(mark, watcher, "rcpk")) EXPECT_EQ(record->mValue.AsInteger(), 1);
+}
+
+TEST_F(WatcherActor, TheSuitFilterMatchesExactlyThreeCharacters) {
+  const uint16_t port = FindFreeUdpPort();
+  CActorInstance& watcher = Watch(port);
+  ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), watcher));
+
+  auto accepted = [&](const std::string& filter, const std::string& suit) {
+    mHost.SetInput(watcher, In("suit_id", watcher), CHostValue::String(filter));
+    // A frame from another suit first, then the one under test, then a
+    // marker frame from the same other suit: everything before the marker
+    // has been processed once the marker is seen or time runs out.
+    const uint64_t mark = mHost.Mark();
+    SendUdp(port, KnownFrame(suit));
+    std::this_thread::sleep_for(300ms);
+    mHost.Tick();
+    mHost.Tick();
+    return Outputs(mark, watcher, "rcpk").size();
+  };
+  EXPECT_EQ(accepted("E46", "E46"), 1u);
+  EXPECT_EQ(accepted("E46", "404"), 0u);
+  EXPECT_EQ(accepted("e46", "E46"), 0u) << "case matters";
+  EXPECT_EQ(accepted("E4", "E46"), 0u) << "two characters match no decoded frame";
+  EXPECT_EQ(accepted("E466", "E46"), 1u) << "cut to E46 on input";
+  EXPECT_EQ(accepted("", "404"), 1u) << "empty accepts every suit";
+}
+
+TEST_F(WatcherActor, ASuitIdTypedBeforeTheReceiverExistsIsInForce) {
+  const uint16_t port = FindFreeUdpPort();
+  CActorInstance& watcher = Watch(port, "404");
+  const uint64_t mark = mHost.Mark();
+  for (int i = 0; i < 5; ++i) SendUdp(port, KnownFrame("E46"));
+  ASSERT_TRUE(DeliverFrame(port, KnownFrame("404"), watcher));
+  for (const COutputRecord* record : Outputs(mark, watcher, "skel")) {
+    if (record->mSkeleton->mTrackingState != 2) continue;  // the template package
+    EXPECT_FLOAT_EQ(record->mSkeleton->mPoints[0].mX, 0x40);
+  }
+  EXPECT_EQ(Outputs(mark, watcher, "rcpk").size(), 1u) << "the E46 frames were filtered out";
+}
+
+TEST_F(WatcherActor, NameJointsOffGivesHexadecimalNamesAndANewHash) {
+  const uint16_t port = FindFreeUdpPort();
+  CActorInstance& watcher = Watch(port);
+  ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), watcher));
+  const uint64_t friendlyHash = mHost.LastOutput(watcher, "skel")->mSkeleton->mLabelHash;
+
+  mHost.SetInput(watcher, In("name_joints", watcher), CHostValue::Integer(0));
+  const uint64_t mark = mHost.Mark();
+  ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), watcher));
+  const vhost::CSkeletonSnapshot& pkg = *mHost.LastOutput(watcher, "skel")->mSkeleton;
+  EXPECT_EQ(pkg.mPoints[0].mName, "40");
+  EXPECT_EQ(pkg.mPoints[5].mName, "A3");
+  EXPECT_EQ(pkg.mPoints[14].mName, "A0");
+  EXPECT_NE(pkg.mLabelHash, friendlyHash);
+  EXPECT_EQ(Outputs(mark, watcher, "rcpk").size(), 1u);
+}
+
+TEST_F(WatcherActor, ABusyPortShowsTheBindErrorOnceWithoutATrigger) {
+  const uint16_t port = FindFreeUdpPort();
+  const int blocker = OccupyUdpPort(port);
+  ASSERT_GE(blocker, 0);
+  CActorInstance& watcher = Watch(port);
+  const uint64_t mark = mHost.Mark();
+  ASSERT_TRUE(TickUntil([&] {
+    for (const COutputRecord* r : Outputs(mark, watcher, "errr"))
+      if (r->mText && !r->mText->empty()) return true;
+    return false;
+  }));
+  for (int i = 0; i < 10; ++i) mHost.Tick();
+  std::vector<std::string> texts;
+  for (const COutputRecord* r : Outputs(mark, watcher, "errr"))
+    if (r->mText && !r->mText->empty()) texts.push_back(*r->mText);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts[0].rfind("socket: bind error ", 0), 0u) << texts[0];
+  EXPECT_TRUE(Outputs(mark, watcher, "rcpk").empty());
+  CloseSocket(blocker);
+}
+
+TEST_F(WatcherActor, AChangedPortReleasesTheOldReceiverAndTakesANewOne) {
+  const uint16_t first = FindFreeUdpPort();
+  CActorInstance& watcher = Watch(first);
+  ASSERT_TRUE(DeliverFrame(first, KnownFrame("E46"), watcher));
+  ASSERT_TRUE(IsUdpPortTaken(first));
+
+  const uint16_t second = FindFreeUdpPort();
+  const uint64_t mark = mHost.Mark();
+  mHost.SetInput(watcher, In("recv_ip_port", watcher), CHostValue::Integer(second));
+  mHost.Tick();
+  auto errors = Outputs(mark, watcher, "errr");
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0]->mText.value_or("?"), "");
+  EXPECT_TRUE(WaitUntil([&] { return !IsUdpPortTaken(first); })) << "old receiver stopped";
+  ASSERT_TRUE(DeliverFrame(second, KnownFrame("E46"), watcher));
+
+  mHost.SetInput(watcher, In("recv_ip_port", watcher), CHostValue::Integer(0));
+  mHost.Tick();
+  EXPECT_TRUE(WaitUntil([&] { return !IsUdpPortTaken(second); })) << "port 0 holds no receiver";
+}
+
+TEST_F(WatcherActor, TwoWatchersOnOnePortBothGetEveryFramesPositions) {
+  const uint16_t port = FindFreeUdpPort();
+  CActorInstance& one = Watch(port);
+  CActorInstance& two = Watch(port);
+  mHost.SetInput(two, In("reverse_x", two), CHostValue::Integer(1));
+  const uint64_t mark = mHost.Mark();
+  ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), one));
+  ASSERT_TRUE(TickUntil([&] { return !Outputs(mark, two, "rcpk").empty(); }));
+  const vhost::CSkeletonSnapshot& a = *mHost.LastOutput(one, "skel")->mSkeleton;
+  const vhost::CSkeletonSnapshot& b = *mHost.LastOutput(two, "skel")->mSkeleton;
+  EXPECT_EQ(a.mTrackingState, 2);
+  EXPECT_EQ(b.mTrackingState, 2);
+  EXPECT_FLOAT_EQ(a.mPoints[0].mX, 0x40);
+  EXPECT_FLOAT_EQ(b.mPoints[0].mX, -0x40) << "each instance writes the frame with its own switches";
+}
+
+TEST_F(WatcherActor, DeactivationClearsTheOutputBeforeFreeingThePackage) {
+  CActorInstance& watcher = Watch(0);
+  mHost.Tick();
+  const uint64_t mark = mHost.Mark();
+  mHost.Deactivate(watcher);
+  auto skeletons = Outputs(mark, watcher, "skel");
+  ASSERT_EQ(skeletons.size(), 1u);
+  EXPECT_EQ(skeletons[0]->mValue.Type(), 5);
+  EXPECT_EQ(skeletons[0]->mValue.AsPointer(), nullptr);
+  EXPECT_TRUE(mHost.Receivers().All().empty());
+}
+
+TEST_F(WatcherActor, DisposingTheLastInstanceWaitsForTheReceiverThreads) {
+  const uint16_t port = FindFreeUdpPort();
+  CActorInstance& one = Watch(port);
+  CActorInstance& two = Watch(FindFreeUdpPort());
+  ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), one));
+  mHost.Dispose(one);
+  mHost.Dispose(two);
+  // No waiting here: the last dispose returned only after every thread ended,
+  // and an ended thread has closed its socket.
+  EXPECT_FALSE(IsUdpPortTaken(port));
+  EXPECT_TRUE(mHost.Assertions().empty());
+}
+
+TEST_F(WatcherActor, WithoutItsDataBlockAnInstanceIgnoresEveryCallbackAndKeepsTheCount) {
+  mHost.Switches().mFailAllocateMemory = true;
+  CActorInstance& broken = mHost.AddInstance(*mPlugin);
+  mHost.Create(broken);
+  mHost.Switches().mFailAllocateMemory = false;
+  ASSERT_EQ(mHost.Assertions().size(), 1u);
+  EXPECT_EQ(mHost.Assertions()[0].mCondition, "info != nil");
+  EXPECT_EQ(mHost.Assertions()[0].mActorName, "Kavrin Studio Live Watcher");
+
+  const uint64_t mark = mHost.Mark();
+  mHost.PresetInput(broken, In("recv_ip_port", broken), CHostValue::Integer(0));
+  mHost.Activate(broken);
+  mHost.Tick();
+  EXPECT_TRUE(Outputs(mark, broken).empty());
+  CActorInstance& healthy = Watch(0);
+  mHost.Dispose(broken);
+  mHost.Dispose(healthy);
+  ASSERT_EQ(mHost.Assertions().size(), 2u);
+  EXPECT_EQ(mHost.Assertions()[1].mCondition, "ioActorInfo->mActorDataPtr != nil");
+}
+
+TEST_F(WatcherActor, AnUnknownInputIsReportedAndDeclarationsAreExact) {
+  CActorInstance& watcher = Watch(0);
+  mHost.InjectInput(watcher, 1, CHostValue::Integer(0), 0);
+  EXPECT_TRUE(mHost.Assertions().empty());
+  EXPECT_EQ(mHost.ValueToString(watcher, 2, 1, CHostValue::Data(nullptr)).value_or("-"), "skeleton");
+  EXPECT_FALSE(mHost.ValueToString(watcher, 1, 1, CHostValue::Integer(3)).has_value());
+  EXPECT_FALSE(mHost.StringToValue(watcher, 1, 1, "14043").has_value());
+  EXPECT_EQ(mHost.HelpText(watcher, 2, 3), "Sends a trigger whenever the 'skeleton' or 'error' output changes.");
+  EXPECT_EQ(mHost.HelpText(watcher, 0, 0, 12), "Receives mo");
+}
+
+}  // namespace
