@@ -88,4 +88,6 @@ class CMotiWearData : public CMutex {
 
  private:
   void DecodeFrame(const uint8_t* buffer) VORL_REQUIRES(this);
+  // Only while the object is being constructed.
+  void DecodeFrameUnshared(const uint8_t* buffer);
 };

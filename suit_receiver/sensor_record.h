@@ -8,6 +8,7 @@
 // Thread-safety: plain data; guarded by the lock of the frame that holds it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct SensorRecord {
@@ -20,3 +21,5 @@ struct SensorRecord {
 };
 
 static_assert(sizeof(SensorRecord) == 60);
+// The decoder moves mVectorB and mPosition[0] as one block, as on the wire.
+static_assert(offsetof(SensorRecord, mPosition) == offsetof(SensorRecord, mVectorB) + 12);
