@@ -5,14 +5,16 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "host/gl/gl_image_buffer_backend.h"
 #include "skeleton/skeleton_pkg.h"
-#include "tests/skeleton_renderer/bonescope_driver.h"
+#include "host/host.h"
 
 namespace {
 
@@ -70,31 +72,48 @@ class BonescopeDrawnWithGL : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    mBackend = vhost::CGLImageBufferBackend::Create(&error);
-    ASSERT_NE(mBackend, nullptr) << "no headless GL context: " << error;
-    ASSERT_TRUE(mDriver.Loaded());
-    mHost.UseBackend(mBackend.get());
-    mDriver.Start();
+    auto backend = vhost::CGLImageBufferBackend::Create(&error);
+    ASSERT_NE(backend, nullptr) << "no headless GL context: " << error;
+    mBackend = backend.get();
+    mHost.SetImageBufferBackend(std::move(backend));
+    const char* dir = std::getenv("VORL_PLUGIN_DIR");
+    ASSERT_NE(dir, nullptr) << "VORL_PLUGIN_DIR is not set";
+    mScope = &mHost.Spawn(vhost::LoadPlugin(std::string(dir) + "/bonescope.so"), "scope");
     SetSize(320, 180);
-    mDriver.SetInteger(9, 0);     // lighting off: objects are plain white
-    mDriver.SetInteger(18, 0);    // no crosshair unless a test wants it
-    mDriver.SetFloat(3, 10);      // radius 0.1
+    SetInteger(9, 0);   // lighting off: objects are plain white
+    SetInteger(18, 0);  // no crosshair unless a test wants it
+    SetFloat(3, 10);    // radius 0.1
   }
   void TearDown() override {
-    if (mBackend != nullptr && mDriver.Loaded()) mDriver.Stop();
+    if (mScope != nullptr) {
+      mHost.Dispose(*mScope);
+      EXPECT_TRUE(mHost.Violations().empty());
+      EXPECT_TRUE(mHost.Assertions().empty());
+      EXPECT_EQ(mHost.LiveImageBuffers(), 0u);
+    }
     DisposeSkeletonPkg(mSkeleton);
   }
 
+  void SetInteger(uint16_t index, int64_t n) {
+    mHost.SetInput(*mScope, index, vhost::CHostValue::Integer(n));
+  }
+  void SetFloat(uint16_t index, double d) {
+    mHost.SetInput(*mScope, index, vhost::CHostValue::Float(d));
+  }
+  void SetData(const void* data) {
+    mHost.InjectInput(*mScope, 1, vhost::CHostValue::Data(data), 0);
+  }
   void SetSize(int w, int h) {
     mWidth = w;
     mHeight = h;
-    mDriver.SetInteger(20, w);
-    mDriver.SetInteger(21, h);
+    SetInteger(20, w);
+    SetInteger(21, h);
   }
 
   // A tracked package holding the given points, on input 1.
   void SetPoints(std::initializer_list<std::array<float, 3>> points, uint8_t unit = 2,
                  uint8_t state = kSkeletonTracked) {
+    SetData(nullptr);  // the old package goes away below
     DisposeSkeletonPkg(mSkeleton);
     mSkeleton = CreateSkeletonPkg(static_cast<uint32_t>(points.size()));
     mSkeleton->unit = unit;
@@ -106,20 +125,20 @@ class BonescopeDrawnWithGL : public ::testing::Test {
       out->z = p[2];
       ++out;
     }
-    mDriver.SetData(1, mSkeleton);
+    SetData(mSkeleton);
   }
 
   // Sends a render request and reads back the frame it sent.
   RgbaImage RenderFrame() {
-    mHost.ClearCalls();
-    mDriver.Render();
+    const uint64_t mark = mHost.Mark();
+    mHost.RequestRender();
     RgbaImage image;
-    const auto sent = mHost.CallsOf("SetOutputPropertyValue");
-    if (sent.empty()) {
+    const auto sent = mHost.OutputsSince(mark, mScope, "vout");
+    if (sent.empty() || sent.back()->mValue.AsPointer() == nullptr) {
       ADD_FAILURE() << "no frame sent";
       return image;
     }
-    mLastFrame = sent.back().mValue.mData;
+    mLastFrame = sent.back()->mValue.AsPointer();
     EXPECT_TRUE(mBackend->ReadFrame(mLastFrame, image));
     return image;
   }
@@ -133,14 +152,34 @@ class BonescopeDrawnWithGL : public ::testing::Test {
     EXPECT_NEAR(blob.mCentre.y, expected.y, 0.75) << what;
   }
 
-  CFakeVideoHost mHost;
-  std::unique_ptr<vhost::CGLImageBufferBackend> mBackend;
-  CBonescopeDriver mDriver{mHost};
+  vhost::CHost mHost;
+  vhost::CGLImageBufferBackend* mBackend = nullptr;  // owned by mHost
+  vhost::CActorInstance* mScope = nullptr;
   SkeletonPkg* mSkeleton = nullptr;
   void* mLastFrame = nullptr;
   int mWidth = 0;
   int mHeight = 0;
 };
+
+TEST_F(BonescopeDrawnWithGL, EveryRequestSendsAMarkedFrameUnlessDrawingCannotBegin) {
+  RenderFrame();
+  ASSERT_NE(mLastFrame, nullptr) << "no skeleton yet, still a frame";
+  EXPECT_EQ(static_cast<vhost::GLFrameRecord*>(mLastFrame)->mTexture->mFrameMark, 1);
+  EXPECT_EQ(mHost.Counters().mRenderBracketsBegun, mHost.Counters().mRenderBracketsEnded);
+
+  mHost.Switches().mFailBeginImageBufferDraw = true;
+  const uint64_t mark = mHost.Mark();
+  mHost.RequestRender();
+  EXPECT_TRUE(mHost.OutputsSince(mark, mScope, "vout").empty());
+  mHost.Switches().mFailBeginImageBufferDraw = false;
+
+  const int32_t lost = 1;
+  const auto delivery = mHost.LoseContext(lost);
+  ASSERT_EQ(delivery.mResults.size(), 1u);
+  EXPECT_EQ(delivery.mResults[0], 1);
+  EXPECT_EQ(mHost.LiveImageBuffers(), 0u);
+  EXPECT_EQ(mHost.LastOutput(*mScope, "vout")->mValue.AsPointer(), nullptr);
+}
 
 TEST_F(BonescopeDrawnWithGL, JointsLandWhereTheProjectionPutsThem) {
   for (const auto& p : {std::array<float, 3>{0, 0, 0}, {0.5f, 0.3f, 0}, {-0.6f, -0.2f, 0.5f},
@@ -165,20 +204,20 @@ TEST_F(BonescopeDrawnWithGL, ATallImageSpansFortyDegreesAcross) {
 
 TEST_F(BonescopeDrawnWithGL, CameraTurnsAboutZThenYThenXAndThenMoves) {
   SetPoints({{0, 0, 0.5f}});
-  mDriver.SetFloat(12, 90);
+  SetFloat(12, 90);
   ExpectBlobAt(RenderFrame(), Predict(0, -0.5, 0), "x rotation 90");
-  mDriver.SetFloat(13, 90);
+  SetFloat(13, 90);
   ExpectBlobAt(RenderFrame(), Predict(0.5, 0, 0), "y then x");
-  mDriver.SetFloat(12, 0);
-  mDriver.SetFloat(13, 0);
-  mDriver.SetFloat(15, 0.4);
-  mDriver.SetFloat(17, -4);
+  SetFloat(12, 0);
+  SetFloat(13, 0);
+  SetFloat(15, 0.4);
+  SetFloat(17, -4);
   ExpectBlobAt(RenderFrame(), Project(0.4, 0, -3.5, mWidth, mHeight), "translation");
 }
 
 TEST_F(BonescopeDrawnWithGL, CrosshairAxesAreRedGreenAndBlue) {
   SetPoints({});
-  mDriver.SetInteger(18, 1);
+  SetInteger(18, 1);
   RgbaImage image = RenderFrame();
   const Point2 onX = Predict(0.5, 0, 0);
   const Point2 onY = Predict(0, 0.5, 0);
@@ -188,12 +227,12 @@ TEST_F(BonescopeDrawnWithGL, CrosshairAxesAreRedGreenAndBlue) {
   EXPECT_EQ(image.At(static_cast<int>(pastX.x), static_cast<int>(pastX.y)), kTransparent)
       << "each axis runs from -L to L";
 
-  mDriver.SetFloat(13, 90);  // the z axis now runs across the image
+  SetFloat(13, 90);  // the z axis now runs across the image
   image = RenderFrame();
   const Point2 onZ = Predict(0.5, 0, 0);
   EXPECT_EQ(image.At(static_cast<int>(onZ.x), static_cast<int>(onZ.y)), kBlue);
 
-  mDriver.SetFloat(19, 0);
+  SetFloat(19, 0);
   EXPECT_EQ(FindBlob(RenderFrame(), Drawn).mCount, 0u) << "origin_size 0 draws no crosshair";
 }
 
@@ -209,7 +248,7 @@ TEST_F(BonescopeDrawnWithGL, UnitsScaleMillimetresAndCentimetresToMetres) {
 
 TEST_F(BonescopeDrawnWithGL, HalfIntensityBlendsOverWhatTheBufferHolds) {
   mBackend->SetClearColour(0, 0, 1, 1);
-  mDriver.SetFloat(5, 50);
+  SetFloat(5, 50);
   SetPoints({{0, 0, 0}});
   const RgbaImage image = RenderFrame();
   const Point2 centre = Predict(0, 0, 0);
@@ -222,15 +261,15 @@ TEST_F(BonescopeDrawnWithGL, HalfIntensityBlendsOverWhatTheBufferHolds) {
 }
 
 TEST_F(BonescopeDrawnWithGL, NothingAtAllIsDrawnWithoutATrackedSkeleton) {
-  mDriver.SetInteger(18, 1);
+  SetInteger(18, 1);
   for (uint8_t state : {kSkeletonNotTracked, kSkeletonNotTrackedAlt, kSkeletonTrackingLost}) {
     SetPoints({{0, 0, 0}}, 2, state);
     EXPECT_EQ(FindBlob(RenderFrame(), Drawn).mCount, 0u) << "state " << int{state};
   }
   uint32_t notAPackage[16] = {0x736B656D};
-  mDriver.SetData(1, notAPackage);
+  SetData(notAPackage);
   EXPECT_EQ(FindBlob(RenderFrame(), Drawn).mCount, 0u) << "wrong signature";
-  mDriver.SetData(1, nullptr);
+  SetData(nullptr);
   EXPECT_EQ(FindBlob(RenderFrame(), Drawn).mCount, 0u) << "no package";
 
   SetPoints({{0, 0, 0}}, 2, kSkeletonTrackingBegun);
@@ -240,22 +279,22 @@ TEST_F(BonescopeDrawnWithGL, NothingAtAllIsDrawnWithoutATrackedSkeleton) {
 TEST_F(BonescopeDrawnWithGL, PolygonsAreFlatDisksFacingTheirZAxis) {
   SetPoints({{0, 0, 0}});
   const size_t sphere = FindBlob(RenderFrame(), Drawn).mCount;
-  mDriver.SetInteger(2, 0);
-  mDriver.SetInteger(4, 64);
+  SetInteger(2, 0);
+  SetInteger(4, 64);
   const size_t disk = FindBlob(RenderFrame(), Drawn).mCount;
   EXPECT_NEAR(static_cast<double>(disk), static_cast<double>(sphere), sphere * 0.1)
       << "a facing disk covers the sphere's outline";
-  mDriver.SetInteger(4, 3);
+  SetInteger(4, 3);
   const size_t triangle = FindBlob(RenderFrame(), Drawn).mCount;
   EXPECT_NEAR(static_cast<double>(triangle) / disk, 3 * std::sqrt(3.0) / 4 / M_PI, 0.06);
 
-  mDriver.SetFloat(7, 180);  // facing away: culled unless back faces are drawn
+  SetFloat(7, 180);  // facing away: culled unless back faces are drawn
   EXPECT_EQ(FindBlob(RenderFrame(), Drawn).mCount, 0u);
-  mDriver.SetInteger(10, 1);
+  SetInteger(10, 1);
   EXPECT_EQ(FindBlob(RenderFrame(), Drawn).mCount, triangle);
-  mDriver.SetInteger(10, 0);
-  mDriver.SetInteger(2, 1);
-  mDriver.SetInteger(4, 16);
+  SetInteger(10, 0);
+  SetInteger(2, 1);
+  SetInteger(4, 16);
   EXPECT_EQ(FindBlob(RenderFrame(), Drawn).mCount, sphere) << "a turned sphere looks the same";
 }
 
@@ -264,10 +303,10 @@ TEST_F(BonescopeDrawnWithGL, LightingShadesSpheresAndSwitchingItOffUndoesIt) {
   const Point2 centre = Predict(0, 0, 0);
   const int edgeX = static_cast<int>(centre.x) + 7;  // near the rim, radius about 8 px
   const int y = static_cast<int>(centre.y);
-  mDriver.SetInteger(9, 1);
+  SetInteger(9, 1);
   RgbaImage lit = RenderFrame();
   EXPECT_LT(lit.At(edgeX, y).r, 200) << "the rim turns away from the light";
-  mDriver.SetInteger(9, 0);
+  SetInteger(9, 0);
   RgbaImage unlit = RenderFrame();
   EXPECT_EQ(unlit.At(edgeX, y), kWhite);
   EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
@@ -276,7 +315,7 @@ TEST_F(BonescopeDrawnWithGL, LightingShadesSpheresAndSwitchingItOffUndoesIt) {
 
 TEST_F(BonescopeDrawnWithGL, AFrameLeavesMatricesAndMatrixModeAsItFoundThem) {
   SetPoints({{0, 0, 0}, {0.2f, 0.2f, 0}});
-  mDriver.SetInteger(18, 1);
+  SetInteger(18, 1);
   RenderFrame();  // the buffer exists and the context is current from here on
   const GLfloat projection[16] = {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1};
   const GLfloat modelview[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 7, 8, 9, 1};
