@@ -117,6 +117,10 @@ class CMotiWearPro {
   int Startup();
   // [network thread] Receives until stopped or a hard receive error.
   void ReceiveLoop();
+  enum class ReceiveResult { kReceived, kRetry, kDrained, kFailed };
+  // [network thread] One recvfrom: queues a datagram, skips an empty one,
+  // says whether the socket is empty, or records a hard error.
+  ReceiveResult ReceiveOne(uint8_t* buffer, size_t size, bool dontWait);
   // [network thread] Decodes one datagram and appends it to mPending.
   void QueueDatagram(const uint8_t* buffer, size_t length) VORL_EXCLUDES(mLock);
   // [network thread] Closes the socket if open; returns the close result.
