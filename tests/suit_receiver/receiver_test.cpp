@@ -207,3 +207,22 @@ TEST_F(AReceiver, ThatCannotStartItsThreadSaysSoAndLeavesNothingRunning) {
   pro->Release();
   EXPECT_EQ(1, owner.mNotifications);
 }
+
+TEST_F(AReceiver, JoinsAMulticastGroupAndReceivesWhatIsSentToIt) {
+  auto* pro = new CMotiWearPro(nullptr, nullptr, "239.255.43.21", mPort);
+  Inbox inbox;
+  CMotiWearClient client{Keep, &inbox, ""};
+  pro->mClients.AddClient(&client);
+  ASSERT_TRUE(WaitUntil([&] { return IsUdpPortTaken(mPort) || pro->IsThreadDone(); }));
+  std::string error;
+  if (pro->ReadError(&error) != 0) {
+    pro->mClients.RemoveClient(&client);
+    pro->Release();
+    GTEST_SKIP() << "no multicast on this machine: " << error;
+  }
+  ASSERT_TRUE(SendUdpTo("239.255.43.21", mPort, Frame("E46", 4)));
+  ASSERT_TRUE(ServiceUntil(pro, inbox, 1));
+  EXPECT_EQ("E46", inbox.mMessages[0]->mData->mSuitID);
+  pro->mClients.RemoveClient(&client);
+  pro->Release();
+}

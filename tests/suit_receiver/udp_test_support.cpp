@@ -43,6 +43,20 @@ bool SendUdp(uint16_t port, const std::vector<uint8_t>& bytes) {
   return sent == static_cast<ssize_t>(bytes.size());
 }
 
+bool SendUdpTo(const char* address, uint16_t port, const std::vector<uint8_t>& bytes) {
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  const unsigned char loop = 1;
+  setsockopt(fd, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof(loop));
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  inet_pton(AF_INET, address, &to.sin_addr);
+  const ssize_t sent = sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                              sizeof(to));
+  close(fd);
+  return sent == static_cast<ssize_t>(bytes.size());
+}
+
 bool IsUdpPortTaken(uint16_t port) {
   const int fd = OccupyUdpPort(port);
   if (fd >= 0) {

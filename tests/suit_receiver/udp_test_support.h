@@ -12,6 +12,9 @@ uint16_t FindFreeUdpPort();
 
 // Sends one datagram to 127.0.0.1:port; true when sendto accepted it.
 bool SendUdp(uint16_t port, const std::vector<uint8_t>& bytes);
+// Sends one datagram to address:port (a multicast group goes out with
+// loopback on, so this host's members get it).
+bool SendUdpTo(const char* address, uint16_t port, const std::vector<uint8_t>& bytes);
 
 // True when binding the port fails with EADDRINUSE (someone holds it).
 bool IsUdpPortTaken(uint16_t port);

@@ -140,6 +140,11 @@ int RunSendCommand(const SendOptions& options) {
                                 totals.mFrames, totals.mDatagrams,
                                 elapsed > 0 ? static_cast<double>(totals.mFrames) / elapsed : 0.0));
   }
+  // The last frame owns its period too, so N frames at rate R take N / R s.
+  if (!StopRequested() && totals.mFrames > 0) {
+    std::this_thread::sleep_until(
+        start + std::chrono::duration_cast<Clock::duration>(period * static_cast<double>(totals.mFrames)));
+  }
   progress.Finish();
   close(fd);
 
