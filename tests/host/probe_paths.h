@@ -13,3 +13,8 @@ inline std::string BuiltPluginPath(const std::string& name) {
   const char* dir = std::getenv("VORL_PLUGIN_DIR");
   return std::string(dir != nullptr ? dir : "plugins") + "/" + name + ".so";
 }
+
+inline std::string BuiltPluginDir() {
+  const char* dir = std::getenv("VORL_PLUGIN_DIR");
+  return dir != nullptr ? dir : "plugins";
+}

@@ -69,3 +69,42 @@ TEST(ActorhostInspect, GoodFilesArePrintedEvenWhenAnotherIsBad) {
   EXPECT_THAT(run.mOutput, HasSubstr("/nonexistent.so: no such file"));
   EXPECT_THAT(run.mOutput, HasSubstr("display name  Test Actor"));
 }
+
+namespace {
+
+std::string WritePatch(const std::string& name, const std::string& text) {
+  const auto path = std::filesystem::temp_directory_path() / name;
+  std::ofstream(path) << text;
+  return path.string();
+}
+
+}  // namespace
+
+TEST(ActorhostRun, RunsAPatchAndPrintsOutputsAndTheSummary) {
+  const std::string patch = WritePatch("vorl_actorhost_run.patch",
+                                       "actor a test_actor count=12\n"
+                                       "actor b test_actor\n"
+                                       "wire a.echo -> b.count\n"
+                                       "print b.echo a.ticks\n");
+  const CRun run = RunActorhost("run " + patch + " --fast --ticks 4 --list-outputs --plugin-dir " + PluginDir());
+  EXPECT_EQ(run.mStatus, 0) << run.mOutput;
+  EXPECT_THAT(run.mOutput, HasSubstr("b.echo = 12"));
+  EXPECT_THAT(run.mOutput, HasSubstr("a.ticks = 4"));
+  EXPECT_THAT(run.mOutput, HasSubstr("outputs of b (Test Actor):"));
+  EXPECT_THAT(run.mOutput, HasSubstr("actorhost: 4 ticks"));
+}
+
+TEST(ActorhostRun, ABadPatchNamesTheLineAndFails) {
+  const std::string patch = WritePatch("vorl_actorhost_bad.patch", "actor a test_actor\nwire a.echo b.count\n");
+  const CRun run = RunActorhost("run " + patch + " --fast --plugin-dir " + PluginDir());
+  EXPECT_EQ(run.mStatus, 1);
+  EXPECT_THAT(run.mOutput, HasSubstr("vorl_actorhost_bad.patch:2: expected 'wire FROM.OUTPUT -> TO.INPUT'"));
+}
+
+TEST(ActorhostRun, HelpDescribesThePatchFormat) {
+  const CRun run = RunActorhost("run --help");
+  EXPECT_EQ(run.mStatus, 0);
+  EXPECT_THAT(run.mOutput, HasSubstr("actor NAME PLUGIN [INPUT=VALUE ...]"));
+  EXPECT_THAT(run.mOutput, HasSubstr("wire FROM.OUTPUT -> TO.INPUT"));
+  EXPECT_THAT(run.mOutput, HasSubstr("--list-outputs"));
+}

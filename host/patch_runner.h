@@ -1,0 +1,91 @@
+// Runs a patch: loads the plug-ins it names, creates the instances, sets
+// their inputs, wires them, activates them in patch order, then ticks them
+// at the patch's rate and prints what the chosen outputs send.
+//
+// The printing is made for a person watching a live stream: with a print
+// rate, one report per period showing the last value of each printed output
+// that received something in that period and how many values came; without
+// one, a report after every tick on which a printed output received a value.
+// Skeleton packages print one line per joint. `fps` outputs print their
+// value rate (per second of wall time when paced, of tick time when not).
+//
+// Thread-safety: one thread drives a runner; `stop` may be set from any
+// thread (a signal handler) to end Run() after the current tick.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "host/patch.h"
+
+namespace vhost {
+
+struct CRunOptions {
+  std::vector<std::string> mPluginDirs;  // searched after the patch's own plugin_dir lines
+  std::optional<double> mDuration;       // override the patch
+  std::optional<uint64_t> mTicks;
+  std::optional<double> mPrintRate;
+  bool mPaced = true;          // false: tick as fast as possible, time counted in ticks
+  bool mListOutputs = false;   // after the run, list every instance's outputs
+  bool mPrintAssertions = true;
+};
+
+class CPatchRunner {
+ public:
+  CPatchRunner(CPatch patch, CRunOptions options, std::ostream& out);
+  CPatchRunner(const CPatchRunner&) = delete;
+  CPatchRunner& operator=(const CPatchRunner&) = delete;
+
+  // Loads, creates, presets, wires and activates. Throws CPatchError naming
+  // the patch line at fault.
+  void Setup();
+  // One tick (and the render requests that fall due); false once the
+  // duration or tick count is reached. REQUIRES: Setup() done.
+  bool Step();
+  // Final report, the output list if asked, then deactivation, disposal and
+  // a summary line. Idempotent.
+  void Finish();
+  // Setup, Step until done or `stop`, Finish. Returns the exit status: 0, or
+  // 3 when the host saw contract violations.
+  int Run(const std::atomic<bool>* stop = nullptr);
+
+  CHost& Host() { return *mHost; }
+  CActorInstance& Instance(const std::string& name);
+  // Each instance's outputs: index, ID, current display name, last value.
+  std::string OutputList();
+  uint64_t Ticks() const { return mHost->TickCount(); }
+  // Seconds since the first tick (wall time when paced, tick time when not).
+  double Seconds() const;
+
+ private:
+  void Report(bool final);
+  std::vector<std::string> PluginDirs() const;
+  std::optional<std::string> OutputIDOf(const CPatchTarget& target);
+
+  CPatch mPatch;
+  CRunOptions mOptions;
+  std::ostream& mOut;
+  std::unique_ptr<CHost> mHost;
+  std::vector<CActorInstance*> mOrder;  // patch order
+  double mTickRate = 60.0;
+  double mPrintRate = 0.0;
+  std::optional<double> mDuration;
+  std::optional<uint64_t> mTickLimit;
+  double mStartSeconds = 0.0;  // wall clock at the first tick, steady
+  bool mStarted = false;
+  bool mFinished = false;
+  double mNextRender = 0.0;
+  double mNextReport = 0.0;
+  double mLastFpsTime = 0.0;
+  double mNextFps = 0.0;
+  std::map<std::string, uint64_t> mFpsCounts;  // "instance.ID" -> values since last fps line
+};
+
+}  // namespace vhost

@@ -1,0 +1,168 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "host/patch.h"
+#include "host/patch_runner.h"
+#include "probe_paths.h"
+
+using testing::HasSubstr;
+using vhost::CPatchError;
+using vhost::ParsePatch;
+
+namespace {
+
+std::string ParseError(const std::string& text) {
+  try {
+    ParsePatch(text, "p.patch");
+    return "";
+  } catch (const CPatchError& e) {
+    return e.what();
+  }
+}
+
+}  // namespace
+
+TEST(PatchFiles, TheExampleFromTheHelpParses) {
+  const auto patch = ParsePatch(
+      "# watcher into splitter\n"
+      "actor watcher  kavrin_watcher   recv_ip_port=14043 suit_id=E46\n"
+      "\n"
+      "actor split    bonesplit        channels=3 point_sel=\"head, left-hand, right-hand\"\n"
+      "wire  watcher.skeleton -> split.skeleton_in   # the package\n"
+      "print watcher.error watcher.recv_pkt split.*\n"
+      "fps watcher.skeleton\n"
+      "tick_rate 30\n"
+      "print_rate 2\n"
+      "duration 1.5\n",
+      "p.patch");
+  ASSERT_EQ(patch.mActors.size(), 2u);
+  EXPECT_EQ(patch.mActors[0].mPlugin, "kavrin_watcher");
+  ASSERT_EQ(patch.mActors[1].mSettings.size(), 2u);
+  EXPECT_EQ(patch.mActors[1].mSettings[1].mInput, "point_sel");
+  EXPECT_EQ(patch.mActors[1].mSettings[1].mValue, "head, left-hand, right-hand");
+  EXPECT_EQ(patch.mActors[1].mLine, 4);
+  ASSERT_EQ(patch.mWires.size(), 1u);
+  EXPECT_EQ(patch.mWires[0].mFrom.Text(), "watcher.skeleton");
+  EXPECT_EQ(patch.mWires[0].mTo.Text(), "split.skeleton_in");
+  ASSERT_EQ(patch.mPrint.size(), 3u);
+  EXPECT_EQ(patch.mPrint[2].mProperty, "*");
+  EXPECT_EQ(patch.mTickRate, 30.0);
+  EXPECT_EQ(patch.mPrintRate, 2.0);
+  EXPECT_EQ(patch.mDuration, 1.5);
+}
+
+TEST(PatchFiles, QuotesKeepBlanksHashesAndEscapes) {
+  const auto patch = ParsePatch("actor a x label=\"say \\\"hi\\\" # not a comment\" b=\"\"\n", "p");
+  EXPECT_EQ(patch.mActors[0].mSettings[0].mValue, "say \"hi\" # not a comment");
+  EXPECT_EQ(patch.mActors[0].mSettings[1].mValue, "");
+}
+
+TEST(PatchFiles, ErrorsNameTheLineAndWhatIsWrong) {
+  EXPECT_EQ(ParseError("actor a x\nwir a.b -> c.d\n"),
+            "p.patch:2: unknown keyword 'wir' (actor, wire, plugin_dir, tick_rate, render_rate, "
+            "duration, ticks, print, print_rate, fps)");
+  EXPECT_THAT(ParseError("actor a x label=\"open\n"), HasSubstr("p.patch:1: unterminated quote"));
+  EXPECT_THAT(ParseError("actor a\n"), HasSubstr("p.patch:1: expected 'actor NAME PLUGIN"));
+  EXPECT_THAT(ParseError("actor a x count\n"), HasSubstr("'count' is not INPUT=VALUE"));
+  EXPECT_THAT(ParseError("actor a x =3\n"), HasSubstr("'=3' is not INPUT=VALUE"));
+  EXPECT_THAT(ParseError("actor a.b x\n"), HasSubstr("actor name 'a.b' may hold only"));
+  EXPECT_THAT(ParseError("actor a x\nactor a y\n"),
+              HasSubstr("p.patch:2: actor 'a' was already declared on line 1"));
+  EXPECT_THAT(ParseError("actor a x\nactor b x\nwire a.o b.i\n"),
+              HasSubstr("p.patch:3: expected 'wire FROM.OUTPUT -> TO.INPUT'"));
+  EXPECT_THAT(ParseError("actor a x\nwire a.o -> c.i\n"), HasSubstr("p.patch:2: no actor named 'c'"));
+  EXPECT_THAT(ParseError("actor a x\nwire a.o -> a.i\n"), HasSubstr("wired to itself"));
+  EXPECT_THAT(ParseError("actor a x\nactor b x\nwire a.* -> b.i\n"), HasSubstr("'*' is for print only"));
+  EXPECT_THAT(ParseError("actor a x\nprint a\n"), HasSubstr("'a' is not INSTANCE.PROPERTY"));
+  EXPECT_THAT(ParseError("actor a x\nprint b.o\n"), HasSubstr("p.patch:2: no actor named 'b'"));
+  EXPECT_THAT(ParseError("actor a x\ntick_rate 0\n"), HasSubstr("bad tick rate '0' (a positive number)"));
+  EXPECT_THAT(ParseError("actor a x\ntick_rate fast\n"), HasSubstr("bad tick rate 'fast'"));
+  EXPECT_THAT(ParseError("actor a x\nduration -1\n"), HasSubstr("bad duration '-1'"));
+  EXPECT_THAT(ParseError("actor a x\nticks 2.5\n"), HasSubstr("bad tick count '2.5'"));
+  EXPECT_THAT(ParseError("actor a x\ntick_rate 30\ntick_rate 60\n"),
+              HasSubstr("p.patch:3: tick_rate was already given on line 2"));
+  EXPECT_THAT(ParseError("actor a x\nduration\n"), HasSubstr("expected 'duration SECONDS'"));
+  EXPECT_THAT(ParseError("# nothing\n"), HasSubstr("p.patch: declares no actor"));
+}
+
+namespace {
+
+class PatchesRunInTheHost : public testing::Test {
+ protected:
+  // Runs `text` unpaced; returns what it printed, or the error text.
+  std::string RunPatch(const std::string& text, bool listOutputs = false) {
+    std::ostringstream out;
+    try {
+      vhost::CRunOptions options;
+      options.mPaced = false;
+      options.mListOutputs = listOutputs;
+      options.mPrintAssertions = false;
+      options.mPluginDirs.push_back(BuiltPluginDir());
+      vhost::CPatchRunner runner(ParsePatch(text, "t.patch"), options, out);
+      mStatus = runner.Run();
+    } catch (const vhost::CHostError& e) {
+      return e.what();
+    }
+    return out.str();
+  }
+
+  int mStatus = -1;
+};
+
+}  // namespace
+
+TEST_F(PatchesRunInTheHost, PrintsChangedOutputsAfterEachTickAndASummary) {
+  const std::string out = RunPatch(
+      "actor a test_actor count=150 label=\"x y\"\n"
+      "actor b \"Test Actor\"\n"
+      "wire a.echo -> b.count\n"
+      "ticks 3\n"
+      "print a.* b.echo\n");
+  EXPECT_EQ(mStatus, 0);
+  EXPECT_THAT(out, HasSubstr("a.echo = 100\n"));  // clamped to the declared maximum
+  EXPECT_THAT(out, HasSubstr("a.text = 'x y'\n"));
+  EXPECT_THAT(out, HasSubstr("b.echo = 100  (2 values)\n"));
+  EXPECT_THAT(out, HasSubstr("a.ticks = 3\n"));
+  EXPECT_THAT(out, HasSubstr("actorhost: 3 ticks in 0.05 s; 0 assertion(s), 0 violation(s); after "
+                             "disposal 0 memory block(s), 0 string(s), 0 image buffer(s) live"));
+}
+
+TEST_F(PatchesRunInTheHost, SkeletonsPrintTheirJointsAndRatesAreReported) {
+  const std::string out = RunPatch("actor p " + ProbePath("probe") +
+                                   " command=4\n"
+                                   "ticks 120\nprint_rate 1\nprint p.skel\nfps p.logo\n");
+  EXPECT_THAT(out, HasSubstr("p.skel = skeleton id 0, tracking 2, unit 0, 2 points"));
+  EXPECT_THAT(out, testing::ContainsRegex("\n +head +1\\.5000 +0\\.0000 +0\\.0000"));
+  EXPECT_THAT(out, testing::ContainsRegex("\n +neck +0\\.0000 +0\\.0000 +-2\\.0000"));
+  EXPECT_THAT(out, HasSubstr("p.logo 60.0 values/s"));  // one log line per tick at 60 Hz
+}
+
+TEST_F(PatchesRunInTheHost, ListsEveryOutputWithItsIDNameAndLastValue) {
+  const std::string out = RunPatch("actor p " + ProbePath("probe") + " command=3\nticks 1\n", true);
+  EXPECT_THAT(out, HasSubstr("outputs of p (Host Probe):"));
+  EXPECT_THAT(out, testing::ContainsRegex("2  nout +renamed +5\n"));
+  EXPECT_THAT(out, testing::ContainsRegex("3  skel +skel +\\(nothing sent\\)\n"));
+}
+
+TEST_F(PatchesRunInTheHost, SetupErrorsNameThePatchLine) {
+  EXPECT_THAT(RunPatch("actor a no_such_plugin\n"),
+              HasSubstr("t.patch:1: plug-in 'no_such_plugin' not found"));
+  EXPECT_THAT(RunPatch("actor a test_actor\nactor b test_actor colour=3\n"),
+              HasSubstr("t.patch:2: b has no input 'colour' (inputs: count, gain"));
+  EXPECT_THAT(RunPatch("actor a test_actor count=many\n"),
+              HasSubstr("t.patch:1: bad value 'many' for count (int): expected a whole number"));
+  EXPECT_THAT(RunPatch("actor a test_actor\nactor b test_actor\nwire a.nothing -> b.count\n"),
+              HasSubstr("t.patch:3: a has no output 'nothing' (outputs: echo, text"));
+  EXPECT_THAT(RunPatch("actor a test_actor\nactor b test_actor\nwire a.text -> b.count\n"),
+              HasSubstr("t.patch:3: cannot wire a.text (string) to b.count (int)"));
+  EXPECT_THAT(RunPatch("actor a test_actor\nprint a.nothing\n"), HasSubstr("t.patch:2: a has no output"));
+  EXPECT_THAT(RunPatch("actor a " + ProbePath("no_entry") + "\n"),
+              HasSubstr("t.patch:1: " + ProbePath("no_entry") + ": does not export GetActorInfo"));
+}
+
+TEST_F(PatchesRunInTheHost, ContractViolationsGiveExitStatusThree) {
+  RunPatch("actor p " + ProbePath("probe") + " command=7\nticks 1\n");
+  EXPECT_EQ(mStatus, 3);
+}
