@@ -3,8 +3,8 @@
 // The user's selection (a comma-separated list of joint names) comes first,
 // in the order typed; every point not named follows in the skeleton's order.
 // These are the pure steps of a rebuild; reading the inputs from the host and
-// renaming the outputs is the actor's part. Not thread-safe per call data;
-// no shared state.
+// renaming the outputs is the actor's part. Functions of their arguments
+// only: safe from any thread.
 #pragma once
 
 #include <cstdint>
