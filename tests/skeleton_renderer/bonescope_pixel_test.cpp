@@ -3,10 +3,12 @@
 // the pixels the projection predicts, and the frame leaves the context's
 // matrices as it found them.
 #include <GL/gl.h>
+#include <png.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -14,6 +16,7 @@
 
 #include "host/gl/gl_image_buffer_backend.h"
 #include "skeleton/skeleton_pkg.h"
+#include "host/gl/numbered_frame_writer.h"
 #include "host/host.h"
 
 namespace {
@@ -338,6 +341,40 @@ TEST_F(BonescopeDrawnWithGL, AFrameLeavesMatricesAndMatrixModeAsItFoundThem) {
   for (int i = 0; i < 16; ++i) EXPECT_EQ(after[i], projection[i]) << i;
   glGetFloatv(GL_MODELVIEW_MATRIX, after);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(after[i], modelview[i]) << i;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BonescopeDrawnWithGL, FramesAreSavedAsNumberedPngFilesOfWhatWasSent) {
+  SetPoints({{0, 0, 0}});
+  const RgbaImage sent = RenderFrame();
+  const std::string directory = ::testing::TempDir();
+  vhost::CNumberedFrameWriter writer(*mBackend, directory, "scope_");
+  std::string error;
+  EXPECT_FALSE(writer.Write(nullptr, &error));
+  EXPECT_FALSE(writer.Write(&error, &error)) << "a foreign pointer is refused";
+  EXPECT_EQ(writer.FramesWritten(), 0u);
+  const std::string first = writer.NextPath();
+  ASSERT_TRUE(writer.Write(mLastFrame, &error)) << error;
+  ASSERT_TRUE(writer.Write(mLastFrame, &error)) << error;
+  EXPECT_NE(first.find("scope_00001.png"), std::string::npos);
+  EXPECT_NE(writer.NextPath().find("scope_00003.png"), std::string::npos);
+
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  ASSERT_NE(png_image_begin_read_from_file(&png, first.c_str()), 0) << png.message;
+  png.format = PNG_FORMAT_RGBA;
+  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(png));
+  ASSERT_NE(png_image_finish_read(&png, nullptr, pixels.data(), 0, nullptr), 0) << png.message;
+  EXPECT_EQ(static_cast<int>(png.width), sent.mWidth);
+  EXPECT_EQ(static_cast<int>(png.height), sent.mHeight);
+  EXPECT_TRUE(pixels == sent.mPixels) << "the file holds the frame, top row first";
+  std::string second = first;
+  second.replace(second.find("00001"), 5, "00002");
+  std::remove(first.c_str());
+  std::remove(second.c_str());
 }
 
 }  // namespace
