@@ -27,17 +27,34 @@ constexpr std::array<uint8_t, 256> MakeSlotTable() {
 
 constexpr std::array<uint8_t, 256> kSlotOfAddress = MakeSlotTable();
 
+// One 60-byte wire record into a SensorRecord, whose fields come in another
+// order. Six loads and six stores instead of one per field: the trailer and
+// the header share one 8-byte store, the vector A store runs 4 bytes into
+// vector B (overwritten right after, by the store that also carries the
+// first position component, as adjacent on the wire as in the struct), and
+// the exchanged y and z travel as one word rotated by 32 bits.
 void DecodeRecord(const uint8_t* record, SensorRecord& out) {
-  std::memcpy(out.mHeader, record + kMotiWearRecordHeader, sizeof(out.mHeader));
-  std::memcpy(out.mVectorA, record + kMotiWearRecordVectorA, sizeof(out.mVectorA));
-  std::memcpy(out.mQuad, record + kMotiWearRecordQuad, sizeof(out.mQuad));
-  // mVectorB and mPosition[0] follow each other on the wire and in the
-  // struct: one 16-byte move instead of two.
-  std::memcpy(reinterpret_cast<uint8_t*>(&out) + offsetof(SensorRecord, mVectorB),
-              record + kMotiWearRecordVectorB, sizeof(out.mVectorB) + sizeof(float));
-  std::memcpy(&out.mPosition[2], record + kMotiWearRecordPosZ, sizeof(float));
-  std::memcpy(&out.mPosition[1], record + kMotiWearRecordPosY, sizeof(float));
-  std::memcpy(&out.mTrailer, record + kMotiWearRecordTrailer, sizeof(out.mTrailer));
+  static_assert(offsetof(SensorRecord, mTrailer) == 0 && offsetof(SensorRecord, mHeader) == 4);
+  static_assert(offsetof(SensorRecord, mVectorB) == offsetof(SensorRecord, mVectorA) + 12);
+  static_assert(offsetof(SensorRecord, mPosition) == offsetof(SensorRecord, mVectorB) + 12);
+  static_assert(kMotiWearRecordPosY == kMotiWearRecordPosZ + 4);
+  auto* target = reinterpret_cast<uint8_t*>(&out);
+
+  uint32_t header;
+  uint32_t trailer;
+  std::memcpy(&header, record + kMotiWearRecordHeader, 4);
+  std::memcpy(&trailer, record + kMotiWearRecordTrailer, 4);
+  const uint64_t trailerAndHeader = trailer | (static_cast<uint64_t>(header) << 32);
+  std::memcpy(target + offsetof(SensorRecord, mTrailer), &trailerAndHeader, 8);
+
+  std::memcpy(target + offsetof(SensorRecord, mVectorA), record + kMotiWearRecordVectorA, 16);
+  std::memcpy(target + offsetof(SensorRecord, mQuad), record + kMotiWearRecordQuad, 16);
+  std::memcpy(target + offsetof(SensorRecord, mVectorB), record + kMotiWearRecordVectorB, 16);
+
+  uint64_t zThenY;
+  std::memcpy(&zThenY, record + kMotiWearRecordPosZ, 8);
+  const uint64_t yThenZ = std::rotl(zThenY, 32);
+  std::memcpy(target + offsetof(SensorRecord, mPosition) + 4, &yThenZ, 8);
 }
 
 }  // namespace
@@ -70,7 +87,13 @@ void CMotiWearData::ReceiveMotiWearData(const uint8_t* buffer, uint32_t length) 
 }
 
 void CMotiWearData::DecodeFrame(const uint8_t* buffer) {
-  mSuitID.assign(reinterpret_cast<const char*>(buffer), kMotiWearSuitIDSize);
+  // A frame decoded again over an earlier one already has a 3-character ID:
+  // overwrite it in place rather than through the general assign.
+  if (mSuitID.size() == kMotiWearSuitIDSize) {
+    std::memcpy(mSuitID.data(), buffer, kMotiWearSuitIDSize);
+  } else {
+    mSuitID.assign(reinterpret_cast<const char*>(buffer), kMotiWearSuitIDSize);
+  }
   const uint8_t flags = buffer[kMotiWearFlagOffset];
   mFlagBit7 = (flags & 0x80) != 0;
   mFlagBit6 = (flags & 0x40) != 0;
