@@ -22,13 +22,15 @@ inline constexpr double kSceneHalfViewAngle = 0.34906585;
 inline constexpr double kSceneNearPlane = 0.01;
 inline constexpr double kSceneFarPlane = 2500.0;
 
-// The frustum's right and top at the near plane for an image of
-// `width` x `height` pixels: the shorter side spans 40 degrees.
-// REQUIRES: height != 0.
+// Half the frustum's width and height at the near plane.
 struct FrustumExtent {
   double mRight;
   double mTop;
 };
+
+// The extent for an image of `width` x `height` pixels: the shorter side
+// spans 40 degrees. The aspect is taken in single precision, as the
+// renderer has always done. REQUIRES: height != 0.
 FrustumExtent SceneFrustumExtent(int32_t width, int32_t height);
 
 // Pushes both matrices, loads the frustum into GL_PROJECTION and an identity

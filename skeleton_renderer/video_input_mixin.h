@@ -68,7 +68,7 @@ class CVideoInputMixin {
   uint32_t mKind = 0;
   int32_t mSourceIndex = -1;
   int32_t mIndex = -1;
-  int32_t mReserved = -1;
+  [[maybe_unused]] int32_t mReserved = -1;  // kept for the record's layout
   int32_t mOverrideIndex = -1;
-  uint64_t mReservedWord = 0;
+  [[maybe_unused]] uint64_t mReservedWord = 0;
 };

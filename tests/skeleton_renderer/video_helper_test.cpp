@@ -57,15 +57,6 @@ class VideoHelperWithFakeHost : public ::testing::Test {
   uint8_t mFrameRecord[24] = {};
 };
 
-TEST_F(VideoHelperWithFakeHost, StartsInModeZeroWithEmptyOutputAndNoTable) {
-  EXPECT_EQ(mHelper.Mode(), 0);
-  EXPECT_TRUE(mHelper.OutputEmpty());
-  EXPECT_FALSE(mHelper.OutputSent());
-  EXPECT_FALSE(mHelper.HasBufferTable());
-  EXPECT_EQ(mHelper.BufferContext(), -1);
-  EXPECT_TRUE(mHost.mCalls.empty());
-}
-
 TEST_F(VideoHelperWithFakeHost, ModeFlagsPickModeByPrecedence) {
   mHelper.SetMode(0x800000);
   EXPECT_EQ(mHelper.Mode(), 2);

@@ -65,13 +65,6 @@ class VideoInputMixinReceivingRecords : public ::testing::Test {
   CVideoInputMixin mMixin;
 };
 
-TEST_F(VideoInputMixinReceivingRecords, StartsWithNoRecordAndIndexesMinusOne) {
-  EXPECT_EQ(mMixin.Kind(), 0u);
-  EXPECT_EQ(mMixin.SourceIndex(), -1);
-  EXPECT_EQ(mMixin.Index(), -1);
-  EXPECT_EQ(mMixin.OverrideIndex(), -1);
-}
-
 TEST_F(VideoInputMixinReceivingRecords, MarkedImageRecordTakesTheHostIndex) {
   Record image = ImageRecord(true);
   EXPECT_EQ(Take(image, 4), 4);
