@@ -20,8 +20,7 @@ void CMotiWearClientList::RemoveClient(CMotiWearClient* client) {
 
 void CMotiWearClientList::SetSuitID(CMotiWearClient* client, const std::string& suitID) {
   CMutexLock lock(mLock);
-  if (client != nullptr &&
-      std::find(mClients.begin(), mClients.end(), client) != mClients.end()) {
+  if (client != nullptr && std::find(mClients.begin(), mClients.end(), client) != mClients.end()) {
     client->mSuitID = suitID;
   }
 }

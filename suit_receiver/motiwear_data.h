@@ -51,8 +51,7 @@ class CMotiWearData : public CMutex {
   // and y and z are exchanged first when swapYZ is set. Returns false and
   // leaves the package untouched when nothing has been decoded, `pkg` is
   // null or its point_count is not 19. Labels are not touched.
-  bool CopyMotiWearData(SkeletonPkg* pkg, bool swapYZ, bool reverseX, bool reverseY,
-                        bool reverseZ);
+  bool CopyMotiWearData(SkeletonPkg* pkg, bool swapYZ, bool reverseX, bool reverseY, bool reverseZ);
 
   // Copies the decoded content (mNewData, mSuitID, flags, all slots) into
   // `other` under this frame's lock; `other`'s lock is neither taken nor

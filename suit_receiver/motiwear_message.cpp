@@ -4,7 +4,7 @@
 #include <memory>
 
 std::vector<CMotiWearMessage*> CMotiWearMessage::ReadMotiWearMessages(const uint8_t* buffer,
-                                                                     uint64_t length) {
+                                                                      uint64_t length) {
   // A length that does not fit 32 bits must not wrap onto a frame size.
   const auto length32 = length > std::numeric_limits<uint32_t>::max()
                             ? std::numeric_limits<uint32_t>::max()

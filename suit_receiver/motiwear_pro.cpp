@@ -213,8 +213,8 @@ int CMotiWearPro::Startup() {
     ip_mreq request{};
     request.imr_multiaddr.s_addr = inet_addr(mGroupAddress.c_str());
     request.imr_interface.s_addr = htonl(INADDR_ANY);
-    if (setsockopt(mSocket, IPPROTO_IP, IP_ADD_MEMBERSHIP,
-                   reinterpret_cast<const char*>(&request), sizeof(request)) < 0) {
+    if (setsockopt(mSocket, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&request),
+                   sizeof(request)) < 0) {
       const int error = LastSocketError();
       SetError(error, "socket: failed to join multicast group %d (%s)", error,
                mGroupAddress.c_str());
@@ -230,8 +230,7 @@ int CMotiWearPro::Startup() {
   return -1;
 }
 
-CMotiWearPro::ReceiveResult CMotiWearPro::ReceiveOne(uint8_t* buffer, size_t size,
-                                                     bool dontWait) {
+CMotiWearPro::ReceiveResult CMotiWearPro::ReceiveOne(uint8_t* buffer, size_t size, bool dontWait) {
   sockaddr_in sender{};
 #if defined(_WIN32)
   (void)dontWait;

@@ -97,8 +97,8 @@ class CMotiWearPro {
   // start a thread.
   static std::atomic<bool> sSimulateThreadStartFailure;
 
-  CMutex mLock{false};           // the receiver lock
-  CMotiWearClientList mClients;  // [main thread]
+  CMutex mLock{false};                   // the receiver lock
+  CMotiWearClientList mClients;          // [main thread]
   VorlaneParameters* const mParameters;  // kept, never used
 
   // Written by the network thread (Startup, receive errors) or the
@@ -130,7 +130,8 @@ class CMotiWearPro {
 #if defined(__GNUC__)
   __attribute__((format(printf, 3, 4)))
 #endif
-  void SetError(int error, const char* format, ...) VORL_EXCLUDES(mLock);
+  void
+  SetError(int error, const char* format, ...) VORL_EXCLUDES(mLock);
 
   friend class CMotiWearMgr;
   // Retains unless the count has already reached 0 (a receiver on its way
@@ -139,15 +140,15 @@ class CMotiWearPro {
 
   std::atomic<int> mRefCount{1};
   CMotiWearOwner* const mOwner;
-  std::thread mThread;                // detached right after it started
-  std::atomic<bool> mRunning{true};   // the loop goes on while true
+  std::thread mThread;               // detached right after it started
+  std::atomic<bool> mRunning{true};  // the loop goes on while true
   bool mThreadDone VORL_GUARDED_BY(mLock) = false;
   bool mReleased VORL_GUARDED_BY(mLock) = false;  // the last Release is done with us
   const std::string mGroupAddress;
   const int mPort;
   SocketHandle mSocket = kNoSocket;  // [network thread]; under the lock in Shutdown
   sockaddr_in mBindAddress{};
-  int mLastError = 0;                // [network thread]
+  int mLastError = 0;  // [network thread]
 #if defined(_WIN32)
   bool mWinsockStarted = false;
 #endif

@@ -12,12 +12,12 @@
 #include <cstdint>
 
 struct SensorRecord {
-  int32_t mTrailer;     // wire bytes 56..59, verbatim
-  uint8_t mHeader[4];   // wire bytes 0..3; [0] is the sensor address
-  float mQuad[4];       // wire bytes 16..31
-  float mVectorA[3];    // wire bytes 4..15
-  float mVectorB[3];    // wire bytes 32..43
-  float mPosition[3];   // x, y, z: wire bytes 44, 52, 48 (the wire sends x, z, y)
+  int32_t mTrailer;    // wire bytes 56..59, verbatim
+  uint8_t mHeader[4];  // wire bytes 0..3; [0] is the sensor address
+  float mQuad[4];      // wire bytes 16..31
+  float mVectorA[3];   // wire bytes 4..15
+  float mVectorB[3];   // wire bytes 32..43
+  float mPosition[3];  // x, y, z: wire bytes 44, 52, 48 (the wire sends x, z, y)
 };
 
 static_assert(sizeof(SensorRecord) == 60);

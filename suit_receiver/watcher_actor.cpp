@@ -120,7 +120,8 @@ const char* CWatcherActor::ParameterString() {
 }
 
 void CWatcherActor::Create(VorlaneParameters* params, ActorInfo* info) {
-  auto* data = static_cast<WatcherInfo*>(CreateActorData(params, info, sizeof(WatcherInfo), kActorName));
+  auto* data =
+      static_cast<WatcherInfo*>(CreateActorData(params, info, sizeof(WatcherInfo), kActorName));
   if (data != nullptr) {
     data->mParameters = params;
     data->mActorInfo = info;
@@ -153,8 +154,9 @@ void CWatcherActor::Activate(VorlaneParameters* params, ActorInfo* actor, uint8_
     info->mLabelsValid = 0;
     info->mNameJoints = 0;
     info->mSkeleton = nullptr;
-    info->mReceiverHandle = Host::RegisterMessageReceiver(
-        params, &CActorEntryPoints<CWatcherActor>::ReceiveMessage, kServiceMessageMask, actor, actor);
+    info->mReceiverHandle =
+        Host::RegisterMessageReceiver(params, &CActorEntryPoints<CWatcherActor>::ReceiveMessage,
+                                      kServiceMessageMask, actor, actor);
     info->mClient = new CMotiWearClient;
     info->mClient->mCallback = &MotiWearCallback;
     info->mClient->mContext = info;
@@ -243,8 +245,8 @@ bool CWatcherActor::StringToValue(VorlaneParameters*, ActorInfo*, uint8_t, uint1
   return false;
 }
 
-intptr_t CWatcherActor::ReceiveMessage(VorlaneParameters* params, uint32_t, uint16_t, const uint8_t*,
-                                       uint32_t, ActorInfo* actor) {
+intptr_t CWatcherActor::ReceiveMessage(VorlaneParameters* params, uint32_t, uint16_t,
+                                       const uint8_t*, uint32_t, ActorInfo* actor) {
   auto* info = ActorData<WatcherInfo>(actor);
 
   // 1. The package exists from the first message after activation on.

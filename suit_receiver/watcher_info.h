@@ -17,20 +17,20 @@ class CMotiWearPro;
 struct WatcherInfo {
   VorlaneParameters* mParameters;
   ActorInfo* mActorInfo;
-  void* mReceiverHandle;                       // from RegisterMessageReceiver, null when none
-  char mGroupAddress[256];                     // always empty: emptied at activation
-  uint16_t mPort;                              // recv_ip_port; 0 means no receiver
-  char mSuitID[4];                             // suit_id: up to 3 characters and a NUL
-  uint8_t mPortChanged;                        // recv_ip_port changed since acquisition
-  int32_t mSeenErrorCount;                     // receiver's error count last published
-  CMotiWearClient* mClient;                    // owned; exists while active
-  CMotiWearPro* mReceiver;                     // one reference held, or null
-  std::vector<CMotiWearMessage*>* mPackets;    // owned; each message holds one reference
-  uint8_t mInitialized;                        // the package was created since activation
-  uint8_t mLabelsValid;                        // labels match the naming mode
+  void* mReceiverHandle;                     // from RegisterMessageReceiver, null when none
+  char mGroupAddress[256];                   // always empty: emptied at activation
+  uint16_t mPort;                            // recv_ip_port; 0 means no receiver
+  char mSuitID[4];                           // suit_id: up to 3 characters and a NUL
+  uint8_t mPortChanged;                      // recv_ip_port changed since acquisition
+  int32_t mSeenErrorCount;                   // receiver's error count last published
+  CMotiWearClient* mClient;                  // owned; exists while active
+  CMotiWearPro* mReceiver;                   // one reference held, or null
+  std::vector<CMotiWearMessage*>* mPackets;  // owned; each message holds one reference
+  uint8_t mInitialized;                      // the package was created since activation
+  uint8_t mLabelsValid;                      // labels match the naming mode
   uint8_t mNameJoints;
   uint8_t mReverseX;
   uint8_t mReverseY;
   uint8_t mReverseZ;
-  SkeletonPkg* mSkeleton;                      // published package, owned, or null
+  SkeletonPkg* mSkeleton;  // published package, owned, or null
 };

@@ -13,6 +13,7 @@
 // the cores are taken by other work.
 
 #include <arpa/inet.h>
+#include <fmt/core.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -25,8 +26,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <fmt/core.h>
 
 #include "suit_receiver/motiwear_message.h"
 #include "suit_receiver/motiwear_pro.h"
@@ -114,7 +113,8 @@ RunResult MeasureOnce(const Settings& settings, const std::vector<std::vector<ui
     while (sent < total) {
       // Send what is due by now, then sleep a little: paced in 0.5 ms steps.
       const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-      const auto due = std::min<uint64_t>(total, static_cast<uint64_t>(elapsed * settings.mRate) + 1);
+      const auto due =
+          std::min<uint64_t>(total, static_cast<uint64_t>(elapsed * settings.mRate) + 1);
       while (sent < due) {
         const auto& frame = frames[sent % frames.size()];
         if (sendto(fd, frame.data(), frame.size(), 0, reinterpret_cast<sockaddr*>(&to),
@@ -163,10 +163,14 @@ int main(int argc, char** argv) {
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     const double value = std::atof(argv[i + 1]);
-    if (option == "--rate") settings.mRate = value;
-    else if (option == "--seconds") settings.mSeconds = value;
-    else if (option == "--runs") settings.mRuns = static_cast<int>(value);
-    else if (option == "--busy") settings.mBusyThreads = static_cast<int>(value);
+    if (option == "--rate")
+      settings.mRate = value;
+    else if (option == "--seconds")
+      settings.mSeconds = value;
+    else if (option == "--runs")
+      settings.mRuns = static_cast<int>(value);
+    else if (option == "--busy")
+      settings.mBusyThreads = static_cast<int>(value);
     else {
       fmt::print(stderr, "usage: {} [--rate N] [--seconds S] [--runs K] [--busy T]\n", argv[0]);
       return 2;
@@ -176,7 +180,8 @@ int main(int argc, char** argv) {
   // 200 suits, each a walking figure at its own phase, sent round robin.
   std::vector<std::vector<uint8_t>> frames;
   for (int suit = 0; suit < 200; ++suit) {
-    const std::string id = fmt::format("{:c}{:02d}", static_cast<char>('A' + suit / 100), suit % 100);
+    const std::string id =
+        fmt::format("{:c}{:02d}", static_cast<char>('A' + suit / 100), suit % 100);
     frames.push_back(EncodeSuitFrame(CWalkingFigure(suit % 8).FrameAt(id, suit * 0.01, suit)));
   }
 

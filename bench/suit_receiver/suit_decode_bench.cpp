@@ -7,13 +7,12 @@
 // the copy into a 19-point skeleton package, and the release.
 
 #include <benchmark/benchmark.h>
+#include <fmt/core.h>
 
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
-
-#include <fmt/core.h>
 
 #include "skeleton/skeleton_pkg.h"
 #include "suit_receiver/cmutex.h"
@@ -117,8 +116,9 @@ int main(int argc, char** argv) {
   const auto& ns = reporter.mNanoseconds;
   const auto memcpyTime = ns.find("BM_Memcpy1144");
   if (memcpyTime == ns.end() || memcpyTime->second <= 0) return 0;
-  for (const auto& [name, goal] : {std::pair<std::string, double>{"BM_ScanAndDecodeIntoExistingFrame", 3.0},
-                                   std::pair<std::string, double>{"BM_WholeDatagramPath", 25.0}}) {
+  for (const auto& [name, goal] :
+       {std::pair<std::string, double>{"BM_ScanAndDecodeIntoExistingFrame", 3.0},
+        std::pair<std::string, double>{"BM_WholeDatagramPath", 25.0}}) {
     const auto it = ns.find(name);
     if (it == ns.end()) continue;
     const double ratio = it->second / memcpyTime->second;

@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   SkeletonPkg* pkg = CreateSkeletonPkg(kMotiWearSensorCount);
   const uint8_t switches = size > 0 ? data[size - 1] : 0;
-  const bool copied = frame->CopyMotiWearData(pkg, switches & 1, switches & 2, switches & 4,
-                                              switches & 8);
+  const bool copied =
+      frame->CopyMotiWearData(pkg, switches & 1, switches & 2, switches & 4, switches & 8);
   Check(copied == frame->mNewData);
   frame->InitSkeletonJointNames(pkg, (switches & 16) != 0);
   for (uint32_t i = 0; i < pkg->point_count; ++i) {

@@ -255,13 +255,11 @@ TEST_F(ASuitFrame, NamesJointsInSlotOrderFromATemplate) {
   EXPECT_FALSE(templateFrame.mNewData);
   auto pkg = MakePkg();
   templateFrame.InitSkeletonJointNames(pkg.get(), true);
-  const char* expected[19] = {"head",           "left-hand",       "right-hand",
-                              "left-foot",      "right-foot",      "neck",
-                              "left-shoulder",  "right-shoulder",  "left-upper-arm",
-                              "right-upper-arm", "left-lower-arm", "right-lower-arm",
-                              "chest",          "stomach",         "hip",
-                              "left-upper-leg", "right-upper-leg", "left-lower-leg",
-                              "right-lower-leg"};
+  const char* expected[19] = {
+      "head",           "left-hand",       "right-hand",     "left-foot",      "right-foot",
+      "neck",           "left-shoulder",   "right-shoulder", "left-upper-arm", "right-upper-arm",
+      "left-lower-arm", "right-lower-arm", "chest",          "stomach",        "hip",
+      "left-upper-leg", "right-upper-leg", "left-lower-leg", "right-lower-leg"};
   for (int i = 0; i < 19; ++i) {
     EXPECT_STREQ(expected[i], pkg->points[i].name) << i;
     for (size_t k = std::strlen(expected[i]); k < 32; ++k) ASSERT_EQ(0, pkg->points[i].name[k]);

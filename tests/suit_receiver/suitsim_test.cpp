@@ -72,8 +72,10 @@ TEST_F(TheSuitSimulator, SendsTheFramesOfItsFrameBuilder) {
   const char* suits[2] = {"E46", "404"};
   for (uint32_t frame = 0; frame < 20; ++frame) {
     for (int suit = 0; suit < 2; ++suit) {
-      const auto expected = EncodeSuitFrame(figures[suit].FrameAt(suits[suit], frame / 400.0, frame));
-      EXPECT_EQ(expected, records[frame * 2 + suit].mBytes) << "frame " << frame << " suit " << suit;
+      const auto expected =
+          EncodeSuitFrame(figures[suit].FrameAt(suits[suit], frame / 400.0, frame));
+      EXPECT_EQ(expected, records[frame * 2 + suit].mBytes)
+          << "frame " << frame << " suit " << suit;
     }
   }
   for (size_t i = 1; i < records.size(); ++i) {
@@ -86,21 +88,38 @@ TEST_F(TheSuitSimulator, ReplaysARecordingByteForByte) {
   const std::string second = File("second");
   constexpr int kFrames = 60;  // every 4th damaged in turn: 3 empty datagrams among them
   {
-    CChildProcess recorder({mSuitsim, "record", first, "--port", "0", "--count",
-                            std::to_string(kFrames), "--quiet"});
+    CChildProcess recorder(
+        {mSuitsim, "record", first, "--port", "0", "--count", std::to_string(kFrames), "--quiet"});
     const int port = StartRecording(recorder);
     ASSERT_NE(0, port);
-    CChildProcess sender({mSuitsim, "send", "--to", "127.0.0.1:" + std::to_string(port),
-                          "--count", std::to_string(kFrames), "--rate", "300", "--shuffle",
-                          "--fault", "wrong-length", "--fault", "unknown-address", "--fault",
-                          "repeated-address", "--fault", "empty", "--fault-every", "4", "--seed",
-                          "7", "--quiet"});
+    CChildProcess sender({mSuitsim,
+                          "send",
+                          "--to",
+                          "127.0.0.1:" + std::to_string(port),
+                          "--count",
+                          std::to_string(kFrames),
+                          "--rate",
+                          "300",
+                          "--shuffle",
+                          "--fault",
+                          "wrong-length",
+                          "--fault",
+                          "unknown-address",
+                          "--fault",
+                          "repeated-address",
+                          "--fault",
+                          "empty",
+                          "--fault-every",
+                          "4",
+                          "--seed",
+                          "7",
+                          "--quiet"});
     EXPECT_EQ(0, sender.Wait(60s));
     ASSERT_EQ(0, recorder.Wait(60s));
   }
   {
-    CChildProcess recorder({mSuitsim, "record", second, "--port", "0", "--count",
-                            std::to_string(kFrames), "--quiet"});
+    CChildProcess recorder(
+        {mSuitsim, "record", second, "--port", "0", "--count", std::to_string(kFrames), "--quiet"});
     const int port = StartRecording(recorder);
     ASSERT_NE(0, port);
     CChildProcess replayer(

@@ -37,8 +37,8 @@ bool SendUdp(uint16_t port, const std::vector<uint8_t>& bytes) {
   to.sin_family = AF_INET;
   to.sin_port = htons(port);
   to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const ssize_t sent = sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                              sizeof(to));
+  const ssize_t sent =
+      sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
   close(fd);
   return sent == static_cast<ssize_t>(bytes.size());
 }
@@ -51,8 +51,8 @@ bool SendUdpTo(const char* address, uint16_t port, const std::vector<uint8_t>& b
   to.sin_family = AF_INET;
   to.sin_port = htons(port);
   inet_pton(AF_INET, address, &to.sin_addr);
-  const ssize_t sent = sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                              sizeof(to));
+  const ssize_t sent =
+      sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
   close(fd);
   return sent == static_cast<ssize_t>(bytes.size());
 }

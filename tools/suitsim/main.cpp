@@ -18,30 +18,35 @@ int main(int argc, char** argv) {
       "send", "Send frames of one or more walking figures, one suit per ID, at a steady rate.");
   sendCommand->add_option("--suit", send.mSuitIDs,
                           "Suit ID of exactly 3 characters; repeat for more suits (default E46)");
-  sendCommand->add_option("--suits", send.mGeneratedSuits,
-                          "Add this many suits with generated IDs A00, A01, ...")
+  sendCommand
+      ->add_option("--suits", send.mGeneratedSuits,
+                   "Add this many suits with generated IDs A00, A01, ...")
       ->check(CLI::Range(0, 2600));
   sendCommand->add_option("--rate", send.mRate, "Frames per second per suit")
       ->capture_default_str();
-  sendCommand->add_option("--to", send.mTo,
-                          "Destination HOST:PORT; a multicast group address is sent to as such")
+  sendCommand
+      ->add_option("--to", send.mTo,
+                   "Destination HOST:PORT; a multicast group address is sent to as such")
       ->capture_default_str();
   sendCommand->add_option("--ttl", send.mTtl, "Multicast time-to-live")
       ->capture_default_str()
       ->check(CLI::Range(0, 255));
   sendCommand->add_flag("--shuffle", send.mShuffle,
                         "Send the 19 records of each frame in a random order");
-  sendCommand->add_option("--fault", send.mFaults,
-                          "Damage frames: wrong-length, unknown-address, repeated-address, "
-                          "empty or burst; repeat to use several in turn")
-      ->check(CLI::IsMember({"wrong-length", "unknown-address", "repeated-address", "empty",
-                             "burst"}));
-  sendCommand->add_option("--fault-every", send.mFaultEvery,
-                          "Damage every Nth frame of each suit (with --fault)")
+  sendCommand
+      ->add_option("--fault", send.mFaults,
+                   "Damage frames: wrong-length, unknown-address, repeated-address, "
+                   "empty or burst; repeat to use several in turn")
+      ->check(
+          CLI::IsMember({"wrong-length", "unknown-address", "repeated-address", "empty", "burst"}));
+  sendCommand
+      ->add_option("--fault-every", send.mFaultEvery,
+                   "Damage every Nth frame of each suit (with --fault)")
       ->capture_default_str()
       ->check(CLI::PositiveNumber);
-  sendCommand->add_option("--burst-size", send.mBurstSize,
-                          "Frames sent back to back, without pacing, by a burst")
+  sendCommand
+      ->add_option("--burst-size", send.mBurstSize,
+                   "Frames sent back to back, without pacing, by a burst")
       ->capture_default_str();
   sendCommand->add_option("--count", send.mCount, "Stop after this many frames per suit (0: never)")
       ->capture_default_str();
@@ -59,17 +64,16 @@ int main(int argc, char** argv) {
       ->capture_default_str()
       ->check(CLI::Range(0, 65535));
   recordCommand->add_option("--group", record.mGroup, "IPv4 multicast group to join");
-  recordCommand->add_option("--count", record.mCount,
-                            "Stop after this many datagrams (0: never)")
+  recordCommand->add_option("--count", record.mCount, "Stop after this many datagrams (0: never)")
       ->capture_default_str();
-  recordCommand->add_option("--duration", record.mDuration,
-                            "Stop after this many seconds (0: never)")
+  recordCommand
+      ->add_option("--duration", record.mDuration, "Stop after this many seconds (0: never)")
       ->capture_default_str();
   recordCommand->add_flag("--quiet", record.mQuiet, "No progress line");
 
   ReplayOptions replay;
-  CLI::App* replayCommand = app.add_subcommand(
-      "replay", "Send the datagrams of a capture file again, byte for byte.");
+  CLI::App* replayCommand =
+      app.add_subcommand("replay", "Send the datagrams of a capture file again, byte for byte.");
   replayCommand->add_option("FILE", replay.mFile, "Capture file to read")->required();
   replayCommand->add_option("--to", replay.mTo, "Destination HOST:PORT")->capture_default_str();
   replayCommand->add_option("--ttl", replay.mTtl, "Multicast time-to-live")

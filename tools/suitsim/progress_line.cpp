@@ -1,13 +1,14 @@
 #include "tools/suitsim/progress_line.h"
 
+#include <fmt/core.h>
 #include <unistd.h>
 
 #include <cstdio>
 
-#include <fmt/core.h>
-
 CProgressLine::CProgressLine(bool enabled)
-    : mEnabled(enabled), mTerminal(isatty(STDERR_FILENO) != 0), mLast(std::chrono::steady_clock::now()) {}
+    : mEnabled(enabled),
+      mTerminal(isatty(STDERR_FILENO) != 0),
+      mLast(std::chrono::steady_clock::now()) {}
 
 void CProgressLine::Update(const std::string& text) {
   if (!mEnabled) return;

@@ -1,5 +1,6 @@
 #include "tools/suitsim/record_command.h"
 
+#include <fmt/core.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -8,8 +9,6 @@
 #include <chrono>
 #include <cstring>
 #include <vector>
-
-#include <fmt/core.h>
 
 #include "tools/suitsim/datagram_file.h"
 #include "tools/suitsim/progress_line.h"

@@ -13,10 +13,10 @@
 
 struct RecordOptions {
   std::string mFile;
-  int mPort = 14043;        // 0: any free port
-  std::string mGroup;       // multicast group to join, or empty
-  uint64_t mCount = 0;      // stop after this many datagrams; 0: no limit
-  double mDuration = 0.0;   // stop after this many seconds; 0: no limit
+  int mPort = 14043;       // 0: any free port
+  std::string mGroup;      // multicast group to join, or empty
+  uint64_t mCount = 0;     // stop after this many datagrams; 0: no limit
+  double mDuration = 0.0;  // stop after this many seconds; 0: no limit
   bool mQuiet = false;
 };
 

@@ -1,12 +1,11 @@
 #include "tools/suitsim/replay_command.h"
 
+#include <fmt/core.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
 #include <thread>
-
-#include <fmt/core.h>
 
 #include "tools/suitsim/datagram_file.h"
 #include "tools/suitsim/progress_line.h"

@@ -1,13 +1,12 @@
 #include "tools/suitsim/send_command.h"
 
+#include <fmt/core.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
 #include <random>
 #include <thread>
-
-#include <fmt/core.h>
 
 #include "tools/suitsim/progress_line.h"
 #include "tools/suitsim/stop_signal.h"
@@ -24,7 +23,7 @@ std::string GeneratedSuitID(int index) {
 }
 
 struct SendTotals {
-  uint64_t mFrames = 0;      // ticks completed, per suit
+  uint64_t mFrames = 0;  // ticks completed, per suit
   uint64_t mDatagrams = 0;
   uint64_t mBytes = 0;
   uint64_t mDamaged = 0;
@@ -92,7 +91,8 @@ int RunSendCommand(const SendOptions& options) {
   for (uint64_t tick = 0;; ++tick) {
     if (options.mCount != 0 && tick >= options.mCount) break;
     if (StopRequested()) break;
-    const auto due = start + std::chrono::duration_cast<Clock::duration>(period * static_cast<double>(tick));
+    const auto due =
+        start + std::chrono::duration_cast<Clock::duration>(period * static_cast<double>(tick));
     if (options.mDuration > 0.0 &&
         due - start >= std::chrono::duration<double>(options.mDuration)) {
       break;
@@ -142,18 +142,19 @@ int RunSendCommand(const SendOptions& options) {
   }
   // The last frame owns its period too, so N frames at rate R take N / R s.
   if (!StopRequested() && totals.mFrames > 0) {
-    std::this_thread::sleep_until(
-        start + std::chrono::duration_cast<Clock::duration>(period * static_cast<double>(totals.mFrames)));
+    std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
+                                              period * static_cast<double>(totals.mFrames)));
   }
   progress.Finish();
   close(fd);
 
   const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-  fmt::print("sent {} frames per suit for {} suit{}: {} datagrams ({} damaged), {} bytes in {:.2f} s, "
-             "{:.1f} frames/s per suit",
-             totals.mFrames, suits.size(), suits.size() == 1 ? "" : "s", totals.mDatagrams,
-             totals.mDamaged, totals.mBytes, elapsed,
-             elapsed > 0 ? static_cast<double>(totals.mFrames) / elapsed : 0.0);
+  fmt::print(
+      "sent {} frames per suit for {} suit{}: {} datagrams ({} damaged), {} bytes in {:.2f} s, "
+      "{:.1f} frames/s per suit",
+      totals.mFrames, suits.size(), suits.size() == 1 ? "" : "s", totals.mDatagrams,
+      totals.mDamaged, totals.mBytes, elapsed,
+      elapsed > 0 ? static_cast<double>(totals.mFrames) / elapsed : 0.0);
   if (totals.mErrors > 0) {
     fmt::print("; {} send errors (last: {})", totals.mErrors, std::strerror(totals.mLastError));
   }

@@ -20,11 +20,11 @@ struct SendOptions {
   std::string mTo = "127.0.0.1:14043";
   int mTtl = 1;
   bool mShuffle = false;
-  std::vector<std::string> mFaults;   // fault names, used in turn
-  uint64_t mFaultEvery = 10;          // every Nth frame of a suit is damaged
-  uint64_t mBurstSize = 25;           // frames sent back to back by a burst
-  uint64_t mCount = 0;                // frames per suit; 0: no limit
-  double mDuration = 0.0;             // seconds; 0: no limit
+  std::vector<std::string> mFaults;  // fault names, used in turn
+  uint64_t mFaultEvery = 10;         // every Nth frame of a suit is damaged
+  uint64_t mBurstSize = 25;          // frames sent back to back by a burst
+  uint64_t mCount = 0;               // frames per suit; 0: no limit
+  double mDuration = 0.0;            // seconds; 0: no limit
   uint32_t mSeed = 1;
   bool mQuiet = false;
 };

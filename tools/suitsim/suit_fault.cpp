@@ -45,8 +45,12 @@ void ApplySuitFault(SuitFault fault, SuitDatagram& datagram, std::mt19937& rng) 
       std::uniform_int_distribution<int> pick(0, 3);
       size_t length = kSuitFrameBytes;
       switch (pick(rng)) {
-        case 0: length = kSuitFrameBytes - 1; break;
-        case 1: length = kSuitFrameBytes + 1; break;
+        case 0:
+          length = kSuitFrameBytes - 1;
+          break;
+        case 1:
+          length = kSuitFrameBytes + 1;
+          break;
         default: {
           std::uniform_int_distribution<size_t> any(1, kLargestDatagram);
           while (length == kSuitFrameBytes) length = any(rng);

@@ -13,11 +13,11 @@
 #include "tools/suitsim/suit_frame.h"
 
 enum class SuitFault {
-  kWrongLength,     // cut short or padded: 1..4096 bytes but never 1144
-  kUnknownAddress,  // one record's address becomes one no sensor has
-  kRepeatedAddress, // one record repeats the address of another
-  kEmpty,           // a zero-length datagram
-  kBurst,           // many frames back to back, no pacing (handled by the sender)
+  kWrongLength,      // cut short or padded: 1..4096 bytes but never 1144
+  kUnknownAddress,   // one record's address becomes one no sensor has
+  kRepeatedAddress,  // one record repeats the address of another
+  kEmpty,            // a zero-length datagram
+  kBurst,            // many frames back to back, no pacing (handled by the sender)
 };
 
 // "wrong-length", "unknown-address", "repeated-address", "empty", "burst".

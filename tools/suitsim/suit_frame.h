@@ -40,12 +40,12 @@ inline constexpr std::array<uint8_t, kSuitRecordCount> kSuitDefaultRecordOrder =
 inline constexpr uint8_t kSuitUnknownAddress = 0x10;
 
 struct SuitRecord {
-  uint8_t mHeader[4] = {};        // [0] is the sensor address
-  float mVectorA[3] = {};         // bytes 4..15
-  float mQuad[4] = {};            // bytes 16..31 (w, x, y, z)
-  float mVectorB[3] = {};         // bytes 32..43
-  float mWirePosition[3] = {};    // bytes 44, 48, 52 in that order
-  uint32_t mTrailer = 0;          // bytes 56..59
+  uint8_t mHeader[4] = {};      // [0] is the sensor address
+  float mVectorA[3] = {};       // bytes 4..15
+  float mQuad[4] = {};          // bytes 16..31 (w, x, y, z)
+  float mVectorB[3] = {};       // bytes 32..43
+  float mWirePosition[3] = {};  // bytes 44, 48, 52 in that order
+  uint32_t mTrailer = 0;        // bytes 56..59
 };
 
 struct SuitFrame {

@@ -1,6 +1,7 @@
 #include "tools/suitsim/udp_endpoint.h"
 
 #include <arpa/inet.h>
+#include <fmt/format.h>
 #include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,15 +10,11 @@
 #include <charconv>
 #include <cstring>
 
-#include <fmt/format.h>
-
 namespace {
 constexpr uint16_t kDefaultPort = 14043;
 }
 
-bool UdpEndpoint::IsMulticast() const {
-  return IN_MULTICAST(ntohl(mAddress.sin_addr.s_addr));
-}
+bool UdpEndpoint::IsMulticast() const { return IN_MULTICAST(ntohl(mAddress.sin_addr.s_addr)); }
 
 std::optional<UdpEndpoint> ParseUdpEndpoint(const std::string& text, std::string& error) {
   std::string host = text;
@@ -27,7 +24,8 @@ std::optional<UdpEndpoint> ParseUdpEndpoint(const std::string& text, std::string
     host = text.substr(0, colon);
     const std::string portText = text.substr(colon + 1);
     unsigned value = 0;
-    const auto [end, ec] = std::from_chars(portText.data(), portText.data() + portText.size(), value);
+    const auto [end, ec] =
+        std::from_chars(portText.data(), portText.data() + portText.size(), value);
     if (ec != std::errc() || end != portText.data() + portText.size() || value == 0 ||
         value > 65535) {
       error = fmt::format("'{}': the port must be a number from 1 to 65535", text);

@@ -34,7 +34,9 @@ Vec Add(Vec a, Vec b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 
 // A limb of `length` hanging down, swung forward by `angle` (radians) about
 // the x axis.
-Vec Hang(double length, double angle) { return {0.0, -length * std::cos(angle), length * std::sin(angle)}; }
+Vec Hang(double length, double angle) {
+  return {0.0, -length * std::cos(angle), length * std::sin(angle)};
+}
 
 size_t IndexOf(uint8_t address) {
   for (size_t i = 0; i < kSuitRecordCount; ++i) {
