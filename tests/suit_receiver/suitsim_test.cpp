@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "tests/suit_receiver/child_process.h"
 #include "tools/suitsim/datagram_file.h"
+#include "tools/suitsim/suit_fault.h"
 #include "tools/suitsim/suit_frame.h"
 #include "tools/suitsim/walking_figure.h"
 
@@ -187,4 +189,59 @@ TEST_F(ADatagramFile, RefusesAnotherFormatOrVersion) {
   }
   EXPECT_FALSE(ReadDatagramFile(path, records, error));
   EXPECT_NE(std::string::npos, error.find("not a recorded datagram file"));
+}
+
+class ASuitFault : public ::testing::Test {
+ protected:
+  SuitDatagram Damaged(SuitFault fault, uint32_t seed) {
+    std::mt19937 rng(seed);
+    SuitDatagram bytes = EncodeSuitFrame(CWalkingFigure(0).FrameAt("E46", 0.5, 50));
+    ApplySuitFault(fault, bytes, rng);
+    return bytes;
+  }
+  static std::vector<uint8_t> Addresses(const SuitDatagram& bytes) {
+    std::vector<uint8_t> addresses;
+    for (size_t i = 0; i < kSuitRecordCount; ++i) addresses.push_back(bytes[4 + i * 60]);
+    return addresses;
+  }
+};
+
+TEST_F(ASuitFault, OfWrongLengthNeverHitsTheFrameSize) {
+  for (uint32_t seed = 0; seed < 200; ++seed) {
+    const auto bytes = Damaged(SuitFault::kWrongLength, seed);
+    EXPECT_NE(kSuitFrameBytes, bytes.size());
+    EXPECT_GE(bytes.size(), 1u);
+    EXPECT_LE(bytes.size(), 4096u);
+  }
+}
+
+TEST_F(ASuitFault, OfAddressesChangesExactlyOneRecordStart) {
+  const auto good = Addresses(Damaged(SuitFault::kBurst, 1));  // a burst leaves bytes alone
+  for (uint32_t seed = 0; seed < 50; ++seed) {
+    const auto unknown = Addresses(Damaged(SuitFault::kUnknownAddress, seed));
+    const auto repeated = Addresses(Damaged(SuitFault::kRepeatedAddress, seed));
+    int unknownChanges = 0;
+    int repeatedChanges = 0;
+    for (size_t i = 0; i < kSuitRecordCount; ++i) {
+      if (unknown[i] != good[i]) {
+        ++unknownChanges;
+        EXPECT_EQ(kSuitUnknownAddress, unknown[i]);
+      }
+      if (repeated[i] != good[i]) {
+        ++repeatedChanges;
+        EXPECT_EQ(2, std::count(repeated.begin(), repeated.end(), repeated[i]));
+      }
+    }
+    EXPECT_EQ(1, unknownChanges);
+    EXPECT_EQ(1, repeatedChanges);
+  }
+  EXPECT_TRUE(Damaged(SuitFault::kEmpty, 3).empty());
+}
+
+TEST_F(ASuitFault, NamesParseBackToTheirKinds) {
+  for (SuitFault fault : {SuitFault::kWrongLength, SuitFault::kUnknownAddress,
+                          SuitFault::kRepeatedAddress, SuitFault::kEmpty, SuitFault::kBurst}) {
+    EXPECT_EQ(fault, ParseSuitFault(SuitFaultName(fault)));
+  }
+  EXPECT_FALSE(ParseSuitFault("flood").has_value());
 }
