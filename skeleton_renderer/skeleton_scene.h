@@ -29,8 +29,8 @@ struct FrustumExtent {
 };
 
 // The extent for an image of `width` x `height` pixels: the shorter side
-// spans 40 degrees. The aspect is taken in single precision, as the
-// renderer has always done. REQUIRES: height != 0.
+// spans 40 degrees. The aspect is divided in single precision (1280 / 720
+// gives 1.7777778) and then widened. REQUIRES: height != 0.
 FrustumExtent SceneFrustumExtent(int32_t width, int32_t height);
 
 // Pushes both matrices, loads the frustum into GL_PROJECTION and an identity
