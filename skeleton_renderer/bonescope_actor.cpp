@@ -42,7 +42,9 @@ void CBonescopeActor::Create(VorlaneParameters* params, ActorInfo* info) {
 }
 
 uint16_t CBonescopeActor::Dispose(VorlaneParameters* params, ActorInfo* info) {
-  // Deactivation has released the owned objects.
+  // Deactivation normally released everything already; a host that skips it
+  // must not keep a receiver whose refcon is about to lose its data block.
+  if (RendererData* data = ActorData<RendererData>(info)) Deactivate(params, *data);
   return DisposeActorData(params, info, kDisplayName);
 }
 

@@ -223,6 +223,16 @@ TEST_F(BonescopeInstance, ActivatingTwiceKeepsOneReceiver) {
   mDriver.Stop();
 }
 
+TEST_F(BonescopeInstance, DisposingAnActiveInstanceReleasesWhatActivationMade) {
+  mDriver.Start();
+  mDriver.Render();
+  mHost.ClearCalls();
+  mDriver.Dispose();
+  EXPECT_THAT(mHost.CallNames(), ElementsAre("UnregisterMessageReceiver", "SetOutputPropertyValue",
+                                             "DisposeImageBuffer", "FreeMemory"));
+  EXPECT_EQ(mHost.mLiveBlocks, 0);
+}
+
 class BonescopeFrameProduction : public BonescopeInstance {
  protected:
   void SetUp() override {
