@@ -7,7 +7,7 @@
 // this executable and attributed by the caller's address: the plug-in file
 // itself, GLU, or anything else (Mesa, the C++ runtime).
 //
-//   bonescope_bench [--frames N] [--plugin PATH]
+//   bonescope_bench [--frames N] [--plugin PATH] [--save-frame FILE.png]
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -217,14 +217,17 @@ double Milliseconds(Clock::time_point from, Clock::time_point to) {
 int main(int argc, char** argv) {
   int frames = 200;
   std::string pluginPath;
+  std::string savePath;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--frames" && i + 1 < argc) {
       frames = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--plugin" && i + 1 < argc) {
       pluginPath = argv[++i];
+    } else if (arg == "--save-frame" && i + 1 < argc) {
+      savePath = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: %s [--frames N] [--plugin PATH/bonescope.so]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--frames N] [--plugin PATH/bonescope.so] [--save-frame FILE.png]\n", argv[0]);
       return 2;
     }
   }
@@ -350,6 +353,12 @@ int main(int argc, char** argv) {
       readback.push_back(Milliseconds(t0, Clock::now()));
     }
     backend->Dispose(bareBuffer);
+    if (!savePath.empty() && w == 1280) {
+      std::string saveError;
+      if (!backend->SaveFramePng(host.LastFrame(), savePath, &saveError)) {
+        std::fprintf(stderr, "%s\n", saveError.c_str());
+      }
+    }
 
     const double bareMedian = Median(bare);
     const double wholeMedian = Median(whole);
