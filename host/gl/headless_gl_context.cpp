@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include <cstdio>
+#include <utility>
 
 namespace vhost {
 

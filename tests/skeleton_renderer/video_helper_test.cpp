@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "framework/value_access.h"
+#include "host/gl/gl_image_buffer_backend.h"
 #include "tests/skeleton_renderer/fake_video_host.h"
 
 using ::testing::ElementsAre;
@@ -122,6 +123,25 @@ TEST_F(VideoHelperWithFakeHost, ClearOnCreateAddsFlagAndFillsInsideADrawBracket)
               ElementsAre("CreateImageBuffer", "BeginImageBufferDraw", "EndImageBufferDraw"));
   EXPECT_EQ(mHost.mCalls[0].mArgs[3], 0x80);
   EXPECT_EQ(mHost.mCalls[1].mArgs[0], 1);
+}
+
+TEST_F(VideoHelperWithFakeHost, ClearOnCreateLeavesTheNewBufferOpaqueBlack) {
+  std::string error;
+  auto backend = vhost::CGLImageBufferBackend::Create(&error);
+  ASSERT_NE(backend, nullptr) << error;
+  mHost.UseBackend(backend.get());
+  {
+    CVideoHelper helper(mHost.Params(), mHost.Info(), 0, 1, 1);
+    helper.PrepareOutputBuffers(0, {32, 16}, true, false);
+    vhost::RgbaImage image;
+    ASSERT_TRUE(backend->ReadBuffer(helper.Buffer(0), image));
+    for (int y = 0; y < 16; ++y) {
+      for (int x = 0; x < 32; ++x) {
+        ASSERT_EQ(image.At(x, y), (vhost::RgbaPixel{0, 0, 0, 255})) << x << "," << y;
+      }
+    }
+  }
+  EXPECT_EQ(backend->LiveBufferCount(), 0u);
 }
 
 TEST_F(VideoHelperWithFakeHost, ZeroOrNegativeSizeMakesNoBufferAndReportsChange) {
