@@ -60,6 +60,9 @@ std::vector<std::string> CPatchRunner::PluginDirs() const {
 
 void CPatchRunner::Setup() {
   namespace fs = std::filesystem;
+  if (mOptions.mImageBackend) {
+    if (auto backend = mOptions.mImageBackend()) mHost->SetImageBufferBackend(std::move(backend));
+  }
   const auto dirs = PluginDirs();
   for (const auto& actor : mPatch.mActors) {
     auto fail = [&](int line, const std::string& problem) {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -35,6 +36,9 @@ struct CRunOptions {
   bool mPaced = true;          // false: tick as fast as possible, time counted in ticks
   bool mListOutputs = false;   // after the run, list every instance's outputs
   bool mPrintAssertions = true;
+  // Makes the image buffer backend for the run (a GL one, say); the host's
+  // placeholder records when empty or when it returns null.
+  std::function<std::unique_ptr<CImageBufferBackend>()> mImageBackend;
 };
 
 class CPatchRunner {
