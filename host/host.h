@@ -32,11 +32,14 @@
 // receivers left registered after deactivation) never throws: the service
 // returns its error result and the host appends a line to Violations().
 //
-// Thread-safety: one host is driven from the thread that constructed it.
-// Plug-ins may run their own threads, but those must not call services; a
-// call from another thread is refused and reported.
+// Thread-safety: one host is driven from the thread that constructed it, and
+// only one thread at a time drives plug-in code in the process (services
+// find their host through a process-wide "current host"). Plug-ins may run
+// their own threads, but those must not call services; a call from another
+// thread is refused and reported.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <map>
