@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a bounded time.
+# New inputs go to build-fuzz/corpus-*; the checked-in seeds are only read.
+# FUZZ_SECONDS sets the time per target (default 60).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${FUZZ_SECONDS:-60}
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVORL_BUILD_FUZZ=ON -DVORL_BUILD_BENCH=OFF \
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined"
+# Only the fuzz targets: the plug-ins are not meant to link in this configuration.
+cmake --build build-fuzz --target suit_datagram_fuzzer joint_selection_fuzz
+
+run() {
+  local binary=$1 seeds=$2 max_len=$3
+  local corpus=build-fuzz/corpus-$(basename "$binary")
+  mkdir -p "$corpus"
+  echo "== $(basename "$binary") for ${seconds}s"
+  "$binary" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -print_final_stats=1 \
+    "$corpus" "$seeds"
+}
+run build-fuzz/fuzz/suit_receiver/suit_datagram_fuzzer fuzz/suit_receiver/corpus 4096
+run build-fuzz/fuzz/joint_decoder/joint_selection_fuzz fuzz/joint_decoder/corpus 1024
