@@ -352,6 +352,13 @@ int main(int argc, char** argv) {
       glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
       readback.push_back(Milliseconds(t0, Clock::now()));
     }
+    // A read that failed would look fast: make sure the figure came back.
+    size_t drawn = 0;
+    for (size_t i = 3; i < pixels.size(); i += 4) drawn += pixels[i] != 0 ? 1 : 0;
+    if (glGetError() != GL_NO_ERROR || drawn == 0) {
+      std::fprintf(stderr, "read-back of %dx%d returned no figure\n", w, h);
+      return 1;
+    }
     backend->Dispose(bareBuffer);
     if (!savePath.empty() && w == 1280) {
       std::string saveError;
