@@ -26,6 +26,13 @@
 //                        tick on which a printed output received a value.
 //   fps TARGET...        With each report, how many values per second
 //                        arrived on these outputs.
+//   save TARGET DIR [EVERY]
+//                        Writes the video frames sent on TARGET (a video
+//                        output) as numbered PNG files in DIR (made when
+//                        missing; relative to the working directory):
+//                        DIR/INSTANCE_OUTPUT_00001.png, ... Every EVERY-th
+//                        frame (default 1). Needs render_rate and the GL
+//                        image buffers.
 //
 // Example:
 //   actor watcher  kavrin_watcher   recv_ip_port=14043 suit_id=E46
@@ -86,6 +93,13 @@ struct CPatchWire {
   int mLine = 0;
 };
 
+struct CPatchSave {
+  CPatchTarget mTarget;
+  std::string mDirectory;
+  uint64_t mEvery = 1;
+  int mLine = 0;
+};
+
 struct CPatch {
   std::string mFile;  // for messages; plug-in directories are relative to its folder
   std::vector<CPatchActor> mActors;
@@ -97,6 +111,7 @@ struct CPatch {
   std::optional<uint64_t> mTicks;
   std::vector<CPatchTarget> mPrint;
   std::vector<CPatchTarget> mFps;
+  std::vector<CPatchSave> mSaves;
   double mPrintRate = 0.0;
 
   const CPatchActor* FindActor(std::string_view name) const;

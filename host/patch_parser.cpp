@@ -178,9 +178,20 @@ CPatch ParsePatch(std::string_view text, const std::string& fileName) {
       if (words.size() < 2) line.Fail(fmt::format("expected '{} INSTANCE.OUTPUT ...'", keyword));
       auto& list = keyword == "print" ? patch.mPrint : patch.mFps;
       for (size_t i = 1; i < words.size(); ++i) list.push_back(line.Target(words[i].mText, keyword == "print"));
+    } else if (keyword == "save") {
+      if (words.size() != 3 && words.size() != 4) line.Fail("expected 'save INSTANCE.OUTPUT DIR [EVERY]'");
+      CPatchSave save{line.Target(words[1].mText, false), words[2].mText, 1, lineNumber};
+      if (words.size() == 4) {
+        const std::string& n = words[3].mText;
+        const auto r = std::from_chars(n.data(), n.data() + n.size(), save.mEvery);
+        if (r.ec != std::errc() || r.ptr != n.data() + n.size() || save.mEvery == 0) {
+          line.Fail(fmt::format("bad frame interval '{}' (a positive whole number)", n));
+        }
+      }
+      patch.mSaves.push_back(std::move(save));
     } else {
       line.Fail(fmt::format("unknown keyword '{}' (actor, wire, plugin_dir, tick_rate, render_rate, "
-                            "duration, ticks, print, print_rate, fps)",
+                            "duration, ticks, print, print_rate, fps, save)",
                             keyword));
     }
   }
@@ -199,6 +210,12 @@ CPatch ParsePatch(std::string_view text, const std::string& fileName) {
   }
   for (const auto& target : patch.mPrint) check(target);
   for (const auto& target : patch.mFps) check(target);
+  for (const auto& save : patch.mSaves) {
+    check(save.mTarget);
+    if (patch.mRenderRate <= 0) {
+      throw CPatchError(patch.mFile, save.mLine, "save needs render requests: give a render_rate");
+    }
+  }
   if (patch.mActors.empty()) throw CPatchError(patch.mFile, 0, "declares no actor");
   return patch;
 }

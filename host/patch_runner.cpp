@@ -63,6 +63,16 @@ void CPatchRunner::Setup() {
   if (mOptions.mImageBackend) {
     if (auto backend = mOptions.mImageBackend()) mHost->SetImageBufferBackend(std::move(backend));
   }
+  if (!mPatch.mSaves.empty() && !mOptions.mSaveFrame) {
+    throw CPatchError(mPatch.mFile, mPatch.mSaves.front().mLine,
+                      "saving frames needs the GL image buffers, which this run does not have");
+  }
+  for (const CPatchSave& save : mPatch.mSaves) {
+    std::error_code ec;
+    fs::create_directories(save.mDirectory, ec);
+    if (ec) throw CPatchError(mPatch.mFile, save.mLine, fmt::format("cannot make {}: {}", save.mDirectory, ec.message()));
+  }
+  mSaveStates.assign(mPatch.mSaves.size(), CSaveState{});
   const auto dirs = PluginDirs();
   for (const auto& actor : mPatch.mActors) {
     auto fail = [&](int line, const std::string& problem) {
@@ -152,9 +162,14 @@ bool CPatchRunner::Step() {
   mHost->Tick();
   const double now = Seconds();
   if (mPatch.mRenderRate > 0) {
-    while (mNextRender <= now) {
+    // Counted, not accumulated, so that rounding never adds a request: the
+    // n-th request is due at n / rate seconds.
+    while (static_cast<double>(mRendersSent) / mPatch.mRenderRate <= now + 1e-9) {
+      // A frame is valid only until the next render into its buffer.
+      const uint64_t mark = mHost->Mark();
       mHost->RequestRender();
-      mNextRender += 1.0 / mPatch.mRenderRate;
+      if (!mPatch.mSaves.empty()) SaveFrames(mark);
+      ++mRendersSent;
     }
   }
   if (mPrintRate <= 0) {
@@ -167,6 +182,28 @@ bool CPatchRunner::Step() {
   const bool ticksDone = mTickLimit && mHost->TickCount() >= *mTickLimit;
   const bool timeDone = mDuration && now >= *mDuration;
   return !(ticksDone || timeDone);
+}
+
+void CPatchRunner::SaveFrames(uint64_t mark) {
+  for (size_t i = 0; i < mPatch.mSaves.size(); ++i) {
+    const CPatchSave& save = mPatch.mSaves[i];
+    CSaveState& state = mSaveStates[i];
+    const auto id = OutputIDOf(save.mTarget);
+    if (!id) continue;
+    for (const COutputRecord* record : mHost->OutputsSince(mark, &Instance(save.mTarget.mInstance), *id)) {
+      const void* frame = record->mValue.Type() == layout::kTypeData ? record->mValue.AsPointer() : nullptr;
+      if (frame == nullptr || state.mFramesSeen++ % save.mEvery != 0) continue;
+      const std::string path = fmt::format("{}/{}_{}_{:05}.png", save.mDirectory, save.mTarget.mInstance,
+                                           save.mTarget.mProperty, state.mFilesWritten + 1);
+      std::string error;
+      if (mOptions.mSaveFrame(frame, path, &error)) {
+        ++state.mFilesWritten;
+      } else if (!state.mFailed) {
+        state.mFailed = true;
+        mOut << fmt::format("{}:{}: cannot save a frame to {}: {}\n", mPatch.mFile, save.mLine, path, error);
+      }
+    }
+  }
 }
 
 std::optional<std::string> CPatchRunner::OutputIDOf(const CPatchTarget& target) {
@@ -258,6 +295,11 @@ void CPatchRunner::Finish() {
   mHost->Recorder().SetEnabled(false);
   for (auto it = mOrder.rbegin(); it != mOrder.rend(); ++it) {
     if ((*it)->IsLive()) mHost->Dispose(**it);
+  }
+  for (size_t i = 0; i < mPatch.mSaves.size(); ++i) {
+    const CPatchSave& save = mPatch.mSaves[i];
+    mOut << fmt::format("actorhost: saved {} frame(s) of {} in {}\n", mSaveStates[i].mFilesWritten,
+                        save.mTarget.Text(), save.mDirectory);
   }
   const double seconds = Seconds();
   mOut << fmt::format(

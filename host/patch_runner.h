@@ -39,6 +39,9 @@ struct CRunOptions {
   // Makes the image buffer backend for the run (a GL one, say); the host's
   // placeholder records when empty or when it returns null.
   std::function<std::unique_ptr<CImageBufferBackend>()> mImageBackend;
+  // Writes a video frame (as sent on an output) to a PNG file; false with the
+  // reason in `error` when it cannot. A patch with `save` lines needs it.
+  std::function<bool(const void* frame, const std::string& path, std::string* error)> mSaveFrame;
 };
 
 class CPatchRunner {
@@ -72,6 +75,8 @@ class CPatchRunner {
   void Report(bool final);
   std::vector<std::string> PluginDirs() const;
   std::optional<std::string> OutputIDOf(const CPatchTarget& target);
+  // Writes the frames that `save` outputs received since `mark`.
+  void SaveFrames(uint64_t mark);
 
   CPatch mPatch;
   CRunOptions mOptions;
@@ -85,11 +90,17 @@ class CPatchRunner {
   double mStartSeconds = 0.0;  // wall clock at the first tick, steady
   bool mStarted = false;
   bool mFinished = false;
-  double mNextRender = 0.0;
+  uint64_t mRendersSent = 0;
   double mNextReport = 0.0;
   double mLastFpsTime = 0.0;
   double mNextFps = 0.0;
   std::map<std::string, uint64_t> mFpsCounts;  // "instance.ID" -> values since last fps line
+  struct CSaveState {
+    uint64_t mFramesSeen = 0;
+    uint64_t mFilesWritten = 0;
+    bool mFailed = false;  // the first failure is reported, later ones are not
+  };
+  std::vector<CSaveState> mSaveStates;  // one per mPatch.mSaves entry
 };
 
 }  // namespace vhost

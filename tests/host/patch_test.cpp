@@ -62,7 +62,7 @@ TEST(PatchFiles, QuotesKeepBlanksHashesAndEscapes) {
 TEST(PatchFiles, ErrorsNameTheLineAndWhatIsWrong) {
   EXPECT_EQ(ParseError("actor a x\nwir a.b -> c.d\n"),
             "p.patch:2: unknown keyword 'wir' (actor, wire, plugin_dir, tick_rate, render_rate, "
-            "duration, ticks, print, print_rate, fps)");
+            "duration, ticks, print, print_rate, fps, save)");
   EXPECT_THAT(ParseError("actor a x label=\"open\n"), HasSubstr("p.patch:1: unterminated quote"));
   EXPECT_THAT(ParseError("actor a\n"), HasSubstr("p.patch:1: expected 'actor NAME PLUGIN"));
   EXPECT_THAT(ParseError("actor a x count\n"), HasSubstr("'count' is not INPUT=VALUE"));
@@ -85,6 +85,13 @@ TEST(PatchFiles, ErrorsNameTheLineAndWhatIsWrong) {
               HasSubstr("p.patch:3: tick_rate was already given on line 2"));
   EXPECT_THAT(ParseError("actor a x\nduration\n"), HasSubstr("expected 'duration SECONDS'"));
   EXPECT_THAT(ParseError("# nothing\n"), HasSubstr("p.patch: declares no actor"));
+  EXPECT_THAT(ParseError("actor a x\nrender_rate 5\nsave a.vout\n"),
+              HasSubstr("p.patch:3: expected 'save INSTANCE.OUTPUT DIR [EVERY]'"));
+  EXPECT_THAT(ParseError("actor a x\nrender_rate 5\nsave a.vout out 0\n"),
+              HasSubstr("p.patch:3: bad frame interval '0'"));
+  EXPECT_THAT(ParseError("actor a x\nsave a.vout out\n"),
+              HasSubstr("p.patch:2: save needs render requests: give a render_rate"));
+  EXPECT_THAT(ParseError("actor a x\nrender_rate 5\nsave b.vout out\n"), HasSubstr("p.patch:3: no actor named 'b'"));
 }
 
 namespace {
@@ -144,6 +151,11 @@ TEST_F(PatchesRunInTheHost, ListsEveryOutputWithItsIDNameAndLastValue) {
   EXPECT_THAT(out, HasSubstr("outputs of p (Host Probe):"));
   EXPECT_THAT(out, testing::ContainsRegex("2  nout +renamed +5\n"));
   EXPECT_THAT(out, testing::ContainsRegex("3  skel +skel +\\(nothing sent\\)\n"));
+}
+
+TEST_F(PatchesRunInTheHost, SavingFramesWithoutAFrameWriterIsRefusedAtItsLine) {
+  const std::string out = RunPatch("actor a test_actor\nrender_rate 10\nticks 2\nsave a.skeleton frames\n");
+  EXPECT_THAT(out, HasSubstr("t.patch:4: saving frames needs the GL image buffers"));
 }
 
 TEST_F(PatchesRunInTheHost, SetupErrorsNameThePatchLine) {

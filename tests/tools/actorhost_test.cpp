@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 using testing::HasSubstr;
 using testing::Not;
@@ -101,10 +102,45 @@ TEST(ActorhostRun, ABadPatchNamesTheLineAndFails) {
   EXPECT_THAT(run.mOutput, HasSubstr("vorl_actorhost_bad.patch:2: expected 'wire FROM.OUTPUT -> TO.INPUT'"));
 }
 
+// Width and height from a PNG file's header, or (0, 0) when it is not one.
+std::pair<uint32_t, uint32_t> PngSize(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  unsigned char head[24] = {};
+  in.read(reinterpret_cast<char*>(head), sizeof(head));
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (!in || !std::equal(kSignature, kSignature + 8, head)) return {0, 0};
+  auto be32 = [&](int at) {
+    return (uint32_t{head[at]} << 24) | (uint32_t{head[at + 1]} << 16) | (uint32_t{head[at + 2]} << 8) | head[at + 3];
+  };
+  return {be32(16), be32(20)};
+}
+
+TEST(ActorhostRun, SavesEveryNthVideoFrameAsNumberedPngFiles) {
+  const auto dir = std::filesystem::temp_directory_path() / "vorl_actorhost_frames";
+  std::filesystem::remove_all(dir);
+  // Without a skeleton Bonescope still sends a frame for every render request.
+  // Six ticks at 60 Hz span 0 to 6/60 s: requests at 0, 1/60, ..., 6/60 make
+  // seven frames, of which the 1st, 3rd, 5th and 7th are saved.
+  const std::string patch = WritePatch("vorl_actorhost_save.patch",
+                                       "actor scope bonescope width=48 height=20\n"
+                                       "render_rate 60\n"
+                                       "ticks 6\n"
+                                       "save scope.video_out " + dir.string() + " 2\n");
+  const CRun run = RunActorhost("run " + patch + " --fast --plugin-dir " + PluginDir());
+  ASSERT_EQ(run.mStatus, 0) << run.mOutput;
+  EXPECT_THAT(run.mOutput, HasSubstr("actorhost: saved 4 frame(s) of scope.video_out"));
+  for (const char* name : {"scope_video_out_00001.png", "scope_video_out_00002.png", "scope_video_out_00003.png",
+                           "scope_video_out_00004.png"})
+    EXPECT_EQ(PngSize(dir / name), (std::pair<uint32_t, uint32_t>{48, 20})) << name;
+  EXPECT_FALSE(std::filesystem::exists(dir / "scope_video_out_00005.png"));
+  std::filesystem::remove_all(dir);
+}
+
 TEST(ActorhostRun, HelpDescribesThePatchFormat) {
   const CRun run = RunActorhost("run --help");
   EXPECT_EQ(run.mStatus, 0);
   EXPECT_THAT(run.mOutput, HasSubstr("actor NAME PLUGIN [INPUT=VALUE ...]"));
   EXPECT_THAT(run.mOutput, HasSubstr("wire FROM.OUTPUT -> TO.INPUT"));
   EXPECT_THAT(run.mOutput, HasSubstr("--list-outputs"));
+  EXPECT_THAT(run.mOutput, HasSubstr("save INSTANCE.OUTPUT DIR [EVERY]"));
 }

@@ -12,9 +12,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "host/gl/gl_image_buffer_backend.h"
+#include "host/gl/png_writer.h"
 #include "host/host_error.h"
 #include "host/patch.h"
 #include "host/patch_runner.h"
@@ -39,9 +42,38 @@ std::vector<std::string> DefaultPluginDirs() {
   return dirs;
 }
 
-int RunPatch(const std::string& file, vhost::CRunOptions options) {
+// Gives the run headless OpenGL image buffers (and frame saving) instead of
+// the host's placeholder records. Without a usable EGL the run goes on with
+// placeholders, and a patch that saves frames is refused by the runner.
+void UseGLImageBuffers(vhost::CRunOptions& options) {
+  auto backend = std::make_shared<vhost::CGLImageBufferBackend*>(nullptr);
+  options.mImageBackend = [backend]() -> std::unique_ptr<vhost::CImageBufferBackend> {
+    std::string error;
+    auto gl = vhost::CGLImageBufferBackend::Create(&error);
+    if (!gl) {
+      std::cerr << "actorhost: no OpenGL image buffers (" << error << "); using placeholders\n";
+      return nullptr;
+    }
+    *backend = gl.get();
+    return gl;
+  };
+  // Frames are drawn over transparent black; a saved picture is meant for
+  // people, so it is flattened onto black (the colours already are).
+  auto image = std::make_shared<vhost::RgbaImage>();
+  options.mSaveFrame = [backend, image](const void* frame, const std::string& path, std::string* error) {
+    if (*backend == nullptr || !(*backend)->ReadFrame(frame, *image)) {
+      *error = *backend == nullptr ? "no OpenGL image buffers" : "not a frame of a live image buffer";
+      return false;
+    }
+    for (size_t i = 3; i < image->mPixels.size(); i += 4) image->mPixels[i] = 255;
+    return vhost::WriteRgbaPng(path, *image, error);
+  };
+}
+
+int RunPatch(const std::string& file, vhost::CRunOptions options, const std::string& video) {
   try {
     vhost::CPatch patch = vhost::ReadPatchFile(file);
+    if (video == "gl" || (video == "auto" && patch.mRenderRate > 0)) UseGLImageBuffers(options);
     for (auto& dir : DefaultPluginDirs()) options.mPluginDirs.push_back(dir);
     vhost::CPatchRunner runner(std::move(patch), std::move(options), std::cout);
     std::signal(SIGINT, OnInterrupt);
@@ -102,6 +134,8 @@ int main(int argc, char** argv) {
       "  tick_rate HZ (60)   render_rate HZ (0)   duration SECONDS   ticks N\n"
       "  print INSTANCE.OUTPUT|INSTANCE.* ...  print_rate HZ (0: after each tick with news)\n"
       "  fps INSTANCE.OUTPUT ...               values per second of those outputs\n"
+      "  save INSTANCE.OUTPUT DIR [EVERY]      video frames as DIR/INSTANCE_OUTPUT_00001.png, ...\n"
+      "                                        (every EVERY-th; needs render_rate)\n"
       "Example:\n"
       "  actor watcher kavrin_watcher recv_ip_port=14043 suit_id=E46\n"
       "  actor split   bonesplit      channels=3 point_sel=\"head, left-hand, right-hand\"\n"
@@ -117,6 +151,13 @@ int main(int argc, char** argv) {
   run->add_option("--ticks", ticks, "ticks to run (overrides the patch)")->check(CLI::PositiveNumber);
   run->add_option("--print-rate", printRate, "reports per second (overrides the patch; 0: every tick)")
       ->check(CLI::NonNegativeNumber);
+  std::string video = "auto";
+  run->add_option("--video", video,
+                  "image buffers for video actors: gl (headless OpenGL, frames can be saved), "
+                  "placeholder (plain records, nothing drawn), or auto (gl when the patch has a "
+                  "render_rate)")
+      ->check(CLI::IsMember({"auto", "gl", "placeholder"}))
+      ->capture_default_str();
   run->add_flag("--fast", fast, "do not wait between ticks; time is counted in ticks");
   run->add_flag("--list-outputs", options.mListOutputs,
                 "after the run, list each instance's outputs with IDs, current display names and last values");
@@ -130,7 +171,7 @@ int main(int argc, char** argv) {
     if (printRate >= 0) options.mPrintRate = printRate;
     options.mPaced = !fast;
     options.mPrintAssertions = !quiet;
-    return RunPatch(patchFile, std::move(options));
+    return RunPatch(patchFile, std::move(options), video);
   }
   return 0;
 }
