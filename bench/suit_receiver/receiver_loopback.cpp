@@ -7,8 +7,9 @@
 // datagrams sent, received, lost, and the received rate; then the median of
 // the runs.
 //
-//   suit_receiver_loopback [--rate N] [--seconds S] [--runs K] [--busy T]
+//   suit_receiver_loopback [--rate N] [--seconds S] [--runs K] [--busy T] [--service-ms M]
 //
+// --service-ms M is how often the host's side collects (default 5 ms).
 // --busy T starts T spinning threads during each run, to see the loss when
 // the cores are taken by other work.
 
@@ -41,6 +42,7 @@ struct Settings {
   double mSeconds = 5;
   int mRuns = 5;
   int mBusyThreads = 0;
+  int mServiceMilliseconds = 5;
 };
 
 struct RunResult {
@@ -133,7 +135,7 @@ RunResult MeasureOnce(const Settings& settings, const std::vector<std::vector<ui
   // The host's side: collect every few milliseconds.
   while (sending.load()) {
     pro->Service();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(settings.mServiceMilliseconds));
   }
   sender.join();
   // Let the last datagrams through the socket and the queue.
@@ -172,7 +174,9 @@ int main(int argc, char** argv) {
     else if (option == "--busy")
       settings.mBusyThreads = static_cast<int>(value);
     else {
-      fmt::print(stderr, "usage: {} [--rate N] [--seconds S] [--runs K] [--busy T]\n", argv[0]);
+      fmt::print(stderr,
+                 "usage: {} [--rate N] [--seconds S] [--runs K] [--busy T] [--service-ms M]\n",
+                 argv[0]);
       return 2;
     }
   }
