@@ -173,6 +173,8 @@ int main(int argc, char** argv) {
       settings.mRuns = static_cast<int>(value);
     else if (option == "--busy")
       settings.mBusyThreads = static_cast<int>(value);
+    else if (option == "--service-ms")
+      settings.mServiceMilliseconds = static_cast<int>(value);
     else {
       fmt::print(stderr,
                  "usage: {} [--rate N] [--seconds S] [--runs K] [--busy T] [--service-ms M]\n",
