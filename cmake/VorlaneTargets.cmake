@@ -67,9 +67,13 @@ function(add_project_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set_tests_properties(${T_NAME} PROPERTIES
-    TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "VORL_PLUGIN_DIR=${CMAKE_BINARY_DIR}/plugins;VORL_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  set(environment "VORL_PLUGIN_DIR=${CMAKE_BINARY_DIR}/plugins;VORL_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  if(VORL_SANITIZE_THREAD)
+    # Also reaches the programs a test starts (actorhost rendering frames).
+    list(APPEND environment
+      "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1")
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${environment}")
   if(T_LABELS)
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
   endif()
