@@ -258,7 +258,10 @@ void CPatchRunner::Report(bool final) {
   // Value rates need a window long enough to mean something: the report
   // period, or a second when reports follow every tick.
   const double fpsPeriod = mPrintRate > 0 ? 1.0 / mPrintRate : 1.0;
-  if (!mPatch.mFps.empty() && (now >= mNextFps || final) && now > mLastFpsTime) {
+  // The final report adds a rate only for a window long enough to count: one
+  // right after a periodic report would print a meaningless 0.
+  const bool finalWindow = final && now - mLastFpsTime >= 0.25 * fpsPeriod;
+  if (!mPatch.mFps.empty() && (now >= mNextFps || finalWindow) && now > mLastFpsTime) {
     const double window = now - mLastFpsTime;
     for (const auto& target : mPatch.mFps) {
       text += fmt::format("{} {} {:.1f} values/s\n", Stamp(now), target.Text(),
