@@ -239,7 +239,17 @@ void CPatchRunner::Report(bool final) {
           ++count;
         }
       }
-      if (last == nullptr) continue;
+      if (last == nullptr) {
+        // An output named in the patch shows once even when nothing comes,
+        // so an error output that stays empty is seen to be empty.
+        if (target.mProperty != "*" && mShown.insert(target.Text()).second) {
+          const COutputSlot& slot = instance.Output(instance.FindOutput(target.mProperty));
+          text += fmt::format("{} {}.{} = {}{}\n", Stamp(now), instance.Name(), slot.mDisplayName,
+                              FormatValue(slot.mValue), slot.mSent ? "" : "  (nothing sent yet)");
+        }
+        continue;
+      }
+      mShown.insert(target.Text());
       const std::string head = fmt::format("{} {}.{} = ", Stamp(now), instance.Name(), last->mOutputName);
       std::string value = last->mSkeleton ? FormatSkeleton(*last->mSkeleton, std::string(14, ' '))
                                           : FormatValue(last->mValue);

@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -95,6 +96,7 @@ class CPatchRunner {
   double mLastFpsTime = 0.0;
   double mNextFps = 0.0;
   std::map<std::string, uint64_t> mFpsCounts;  // "instance.ID" -> values since last fps line
+  std::set<std::string> mShown;                // print targets reported at least once
   struct CSaveState {
     uint64_t mFramesSeen = 0;
     uint64_t mFilesWritten = 0;

@@ -5,11 +5,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host/host.h"
+#include "host/patch.h"
+#include "host/patch_runner.h"
 #include "tests/suit_receiver/udp_test_support.h"
 #include "tools/suitsim/suit_frame.h"
 #include "tools/suitsim/walking_figure.h"
@@ -342,6 +345,22 @@ TEST_F(WatcherActor, AnUnknownInputIsReportedAndDeclarationsAreExact) {
   EXPECT_FALSE(mHost.StringToValue(watcher, 1, 1, "14043").has_value());
   EXPECT_EQ(mHost.HelpText(watcher, 2, 3), "Sends a trigger whenever the 'skeleton' or 'error' output changes.");
   EXPECT_EQ(mHost.HelpText(watcher, 0, 0, 12), "Receives mo");
+}
+
+TEST(WatcherPatch, AnErrorOutputThatStaysEmptyIsShownOnceAsEmpty) {
+  // The receiver taken during activation publishes no error text, so a user
+  // watching `error` must still be told that it is empty.
+  std::ostringstream out;
+  vhost::CRunOptions options;
+  options.mPaced = false;
+  options.mPluginDirs.push_back(std::getenv("VORL_PLUGIN_DIR"));
+  vhost::CPatchRunner runner(
+      vhost::ParsePatch("actor w kavrin_watcher recv_ip_port=0\nticks 3\nprint w.error\n", "w.patch"),
+      options, out);
+  EXPECT_EQ(runner.Run(), 0);
+  const std::string line = "w.error = ''  (nothing sent yet)\n";
+  ASSERT_NE(out.str().find(line), std::string::npos) << out.str();
+  EXPECT_EQ(out.str().find(line), out.str().rfind(line)) << out.str();
 }
 
 }  // namespace
