@@ -21,6 +21,12 @@ if(VORL_SANITIZER_FLAGS)
   # plug-in linked with -z defs needs the shared runtime to resolve against.
   if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     add_link_options(-shared-libsan)
+    # ...and the programs must find that runtime without LD_LIBRARY_PATH.
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} --print-runtime-dir
+                    OUTPUT_VARIABLE vorl_sanitizer_runtime_dir OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(vorl_sanitizer_runtime_dir)
+      add_link_options(-Wl,-rpath,${vorl_sanitizer_runtime_dir})
+    endif()
   endif()
 endif()
 

@@ -6,6 +6,7 @@
 #   DEMO_PATCH   another patch to run instead (default tools/patches/demo.patch)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash tools/install_deps.sh
 root=$PWD
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target suitsim actorhost kavrin_watcher_plugin bonesplit_plugin bonescope_plugin
