@@ -38,7 +38,7 @@ struct Calls {
 };
 Calls gCalls;
 
-using GetActorInfoFn = void (*)(void*, void*);
+using GetActorInfoFn = void (*)(void*, ActorInfo*);
 
 class TestActorBoundary : public ::testing::Test {
  protected:
@@ -51,9 +51,9 @@ class TestActorBoundary : public ::testing::Test {
     ASSERT_NE(mLibrary, nullptr) << dlerror();
     auto getActorInfo = reinterpret_cast<GetActorInfoFn>(dlsym(mLibrary, "GetActorInfo"));
     ASSERT_NE(getActorInfo, nullptr);
-    getActorInfo(nullptr, mRecord);
+    getActorInfo(nullptr, Record());
 
-    mTable.Set(0x008, +[](void*, uintptr_t, uint32_t, void*, uintptr_t, void*) -> void* {
+    mTable.Set(0x008, +[](MessageReceiverProc, uintptr_t, uint32_t, ActorInfo*, uintptr_t, void*) -> void* {
       ++gCalls.mRegistered;
       return &gCalls;
     });
@@ -77,7 +77,7 @@ class TestActorBoundary : public ::testing::Test {
       EXPECT_GT(line, 0);
       gCalls.mAssertions.push_back(std::string(condition) + "|" + actor);
     });
-    mTable.Set(0x168, +[](void*, uint32_t, PictInfo* pict) {
+    mTable.Set(0x168, +[](ActorInfo*, uint32_t, PictInfo* pict) {
       ++gCalls.mPictureLoads;
       if (!gCalls.mLoadPicture) return;
       unsigned char* raw = reinterpret_cast<unsigned char*>(pict);
@@ -86,7 +86,7 @@ class TestActorBoundary : public ::testing::Test {
       std::memcpy(raw + 24, &width, 2);
       std::memcpy(raw + 26, &height, 2);
     });
-    mTable.Set(0x170, +[](void*, uint8_t, Rect*, PictInfo*) { ++gCalls.mPictureDraws; });
+    mTable.Set(0x170, +[](ActorInfo*, uint8_t, Rect*, PictInfo*) { ++gCalls.mPictureDraws; });
     mTable.Set(0x310, +[](const char* text, Value* value) -> uint16_t {
       // A host string: characters 8 bytes in.
       auto* block = static_cast<char*>(std::calloc(1, 8 + std::strlen(text) + 1));
@@ -103,12 +103,13 @@ class TestActorBoundary : public ::testing::Test {
   }
 
   // Calls an entry point from its slot in the raw record.
-  void Create() { SlotAt<void (*)(void*, void*)>(mRecord, 640)(mTable.Params(), mRecord); }
-  uint16_t Dispose() { return SlotAt<uint16_t (*)(void*, void*)>(mRecord, 648)(mTable.Params(), mRecord); }
-  void Activate(uint8_t on) { SlotAt<void (*)(void*, void*, uint8_t)>(mRecord, 656)(mTable.Params(), mRecord, on); }
+  ActorInfo* Record() { return reinterpret_cast<ActorInfo*>(mRecord); }
+  void Create() { SlotAt<CreateActorProc>(mRecord, 640)(mTable.Params(), Record()); }
+  uint16_t Dispose() { return SlotAt<DisposeActorProc>(mRecord, 648)(mTable.Params(), Record()); }
+  void Activate(uint8_t on) { SlotAt<ActivateActorProc>(mRecord, 656)(mTable.Params(), Record(), on); }
   void Change(uint16_t index, Value* value) {
-    SlotAt<void (*)(void*, void*, uint16_t, Value*, Value*, uint8_t)>(mRecord, 672)(
-        mTable.Params(), mRecord, index, nullptr, value, 0);
+    SlotAt<HandlePropertyChangeValueProc>(mRecord, 672)(mTable.Params(), Record(), index, nullptr,
+                                                        value, 0);
   }
   void* DataBlock() { return ReadAt<void*>(mRecord, 592); }
 
@@ -128,7 +129,7 @@ TEST_F(TestActorBoundary, RegistrationFillsTheRecordAtTheHostsOffsets) {
   for (size_t slot : {624, 632, 640, 648, 656, 672, 696, 704, 720, 728})
     EXPECT_NE(ReadAt<void*>(mRecord, slot), nullptr) << slot;
   for (size_t slot : {664, 680, 688, 712, 736}) EXPECT_EQ(ReadAt<void*>(mRecord, slot), nullptr) << slot;
-  const char* definition = SlotAt<const char* (*)(void*, void*)>(mRecord, 624)(mTable.Params(), mRecord);
+  const char* definition = SlotAt<GetParameterStringProc>(mRecord, 624)(mTable.Params(), Record());
   ASSERT_NE(definition, nullptr);
   EXPECT_EQ(definition[std::strlen(definition) - 1], '\r');
 }
@@ -147,8 +148,8 @@ TEST_F(TestActorBoundary, WithoutADataBlockEveryCallbackIsHarmless) {
   Change(1, &count);
   EXPECT_TRUE(gCalls.mOutputs.empty());
   char text[32] = "untouched";
-  auto toString = SlotAt<uint8_t (*)(void*, void*, uint8_t, uint16_t, Value*, char*)>(mRecord, 696);
-  EXPECT_EQ(toString(mTable.Params(), mRecord, 1, 5, &count, text), 0);
+  auto toString = SlotAt<PropertyValueToStringProc>(mRecord, 696);
+  EXPECT_EQ(toString(mTable.Params(), Record(), 1, 5, &count, text), 0);
   EXPECT_STREQ(text, "untouched");
   Activate(0);
 
@@ -195,7 +196,7 @@ TEST_F(TestActorBoundary, AnExceptionInsideTheActorStopsAtTheBoundary) {
   // fresh registration that records the pointer.
   static MessageReceiverProc sReceiver;
   static void* sRefcon;
-  mTable.Set(0x008, +[](MessageReceiverProc receiver, uintptr_t, uint32_t, void*, uintptr_t,
+  mTable.Set(0x008, +[](MessageReceiverProc receiver, uintptr_t, uint32_t, ActorInfo*, uintptr_t,
                         void* refcon) -> void* {
     sReceiver = receiver;
     sRefcon = refcon;
@@ -211,29 +212,29 @@ TEST_F(TestActorBoundary, AnExceptionInsideTheActorStopsAtTheBoundary) {
 }
 
 TEST_F(TestActorBoundary, ThePictureLoadsUntilTheHostMarksItLoaded) {
-  auto area = SlotAt<uint8_t (*)(void*, void*, int16_t*, int16_t*, int16_t*, int16_t*)>(mRecord, 720);
-  auto draw = SlotAt<void (*)(void*, void*, void*, uint16_t, uint16_t, Rect*, Rect*, uint8_t)>(mRecord, 728);
+  auto area = SlotAt<GetActorDefinedAreaProc>(mRecord, 720);
+  auto draw = SlotAt<DrawActorDefinedAreaProc>(mRecord, 728);
   int16_t w = -1, h = -1, c = -1, d = -1;
   Rect rect{};
-  EXPECT_EQ(area(mTable.Params(), mRecord, &w, &h, &c, &d), 1);
-  EXPECT_EQ(area(mTable.Params(), mRecord, &w, &h, &c, &d), 1);
+  EXPECT_EQ(area(mTable.Params(), Record(), &w, &h, &c, &d), 1);
+  EXPECT_EQ(area(mTable.Params(), Record(), &w, &h, &c, &d), 1);
   EXPECT_EQ(gCalls.mPictureLoads, 2);
   EXPECT_EQ(w, 0);
   EXPECT_EQ(h, 0);
-  draw(mTable.Params(), mRecord, nullptr, 1, 0, &rect, &rect, 0);
+  draw(mTable.Params(), Record(), nullptr, 1, 0, &rect, &rect, 0);
   EXPECT_EQ(gCalls.mPictureDraws, 0) << "nothing to draw before the picture is loaded";
 
   gCalls.mLoadPicture = true;
-  area(mTable.Params(), mRecord, &w, &h, &c, &d);
-  area(mTable.Params(), mRecord, &w, &h, &c, &d);
+  area(mTable.Params(), Record(), &w, &h, &c, &d);
+  area(mTable.Params(), Record(), &w, &h, &c, &d);
   EXPECT_EQ(gCalls.mPictureLoads, 3) << "loaded once, then kept";
   EXPECT_EQ(w, 64);
   EXPECT_EQ(h, 48);
   EXPECT_EQ(c, 0);
   EXPECT_EQ(d, 0);
-  draw(mTable.Params(), mRecord, nullptr, 2, 0, &rect, &rect, 0);
+  draw(mTable.Params(), Record(), nullptr, 2, 0, &rect, &rect, 0);
   EXPECT_EQ(gCalls.mPictureDraws, 0);
-  draw(mTable.Params(), mRecord, nullptr, 1, 0, &rect, &rect, 0);
+  draw(mTable.Params(), Record(), nullptr, 1, 0, &rect, &rect, 0);
   EXPECT_EQ(gCalls.mPictureDraws, 1);
 }
 
