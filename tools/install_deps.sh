@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the demo need, when
 # any is missing (apt-get; needs root). Quiet when everything is there.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang-14 libclang-rt-14-dev googletest libgtest-dev libgmock-dev
+packages=(cmake ninja-build g++ clang clang-14 libclang-rt-14-dev googletest libgtest-dev libgmock-dev
           libbenchmark-dev libcli11-dev libfmt-dev libegl-dev libgl-dev libglu1-mesa-dev
           libegl-mesa0 libgl1-mesa-dri libpng-dev valgrind)
 missing=()
