@@ -180,39 +180,46 @@ TEST_F(WatcherActor, EveryFrameOfABatchGivesOneSkeletonAndOneTrigger) {
 TEST_F(WatcherActor, TheSuitFilterMatchesExactlyThreeCharacters) {
   const uint16_t port = FindFreeUdpPort();
   CActorInstance& watcher = Watch(port);
-  ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), watcher));
+  // A second watcher on the port with no filter sees every frame; the tick
+  // on which it reports one is the tick on which the first watcher has
+  // processed the same frame, accepted or not.
+  CActorInstance& witness = Watch(port);
+  ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), witness));
 
-  auto accepted = [&](const std::string& filter, const std::string& suit) {
+  // A frame may go out more than once while the receiver is slow, so the
+  // watcher accepts when it reports every copy the witness reported.
+  auto accepted = [&](const std::string& filter, const std::string& suit) -> std::string {
     mHost.SetInput(watcher, In("suit_id", watcher), CHostValue::String(filter));
-    // A frame from another suit first, then the one under test, then a
-    // marker frame from the same other suit: everything before the marker
-    // has been processed once the marker is seen or time runs out.
     const uint64_t mark = mHost.Mark();
-    SendUdp(port, KnownFrame(suit));
-    std::this_thread::sleep_for(300ms);
-    mHost.Tick();
-    mHost.Tick();
-    return Outputs(mark, watcher, "rcpk").size();
+    if (!DeliverFrame(port, KnownFrame(suit), witness)) return "lost";
+    const size_t seen = Outputs(mark, witness, "rcpk").size();
+    const size_t kept = Outputs(mark, watcher, "rcpk").size();
+    return kept == 0 ? "rejected" : kept == seen ? "accepted" : "partly";
   };
-  EXPECT_EQ(accepted("E46", "E46"), 1u);
-  EXPECT_EQ(accepted("E46", "404"), 0u);
-  EXPECT_EQ(accepted("e46", "E46"), 0u) << "case matters";
-  EXPECT_EQ(accepted("E4", "E46"), 0u) << "two characters match no decoded frame";
-  EXPECT_EQ(accepted("E466", "E46"), 1u) << "cut to E46 on input";
-  EXPECT_EQ(accepted("", "404"), 1u) << "empty accepts every suit";
+  EXPECT_EQ(accepted("E46", "E46"), "accepted");
+  EXPECT_EQ(accepted("E46", "404"), "rejected");
+  EXPECT_EQ(accepted("e46", "E46"), "rejected") << "case matters";
+  EXPECT_EQ(accepted("E4", "E46"), "rejected") << "two characters match no decoded frame";
+  EXPECT_EQ(accepted("E466", "E46"), "accepted") << "cut to E46 on input";
+  EXPECT_EQ(accepted("", "404"), "accepted") << "empty accepts every suit";
 }
 
 TEST_F(WatcherActor, ASuitIdTypedBeforeTheReceiverExistsIsInForce) {
   const uint16_t port = FindFreeUdpPort();
   CActorInstance& watcher = Watch(port, "404");
   const uint64_t mark = mHost.Mark();
-  for (int i = 0; i < 5; ++i) SendUdp(port, KnownFrame("E46"));
+  // Suit E46 walks (its head is about 1.7 m up); suit 404 carries the known
+  // positions, its head at x = 0x40.
+  const SuitDatagram walking = EncodeSuitFrame(CWalkingFigure(0).FrameAt("E46", 0.5, 2));
+  for (int i = 0; i < 5; ++i) SendUdp(port, walking);
   ASSERT_TRUE(DeliverFrame(port, KnownFrame("404"), watcher));
+  size_t tracked = 0;
   for (const COutputRecord* record : Outputs(mark, watcher, "skel")) {
     if (record->mSkeleton->mTrackingState != 2) continue;  // the template package
-    EXPECT_FLOAT_EQ(record->mSkeleton->mPoints[0].mX, 0x40);
+    ++tracked;
+    EXPECT_FLOAT_EQ(record->mSkeleton->mPoints[0].mX, 0x40) << "a frame of suit E46 got through";
   }
-  EXPECT_EQ(Outputs(mark, watcher, "rcpk").size(), 1u) << "the E46 frames were filtered out";
+  EXPECT_GE(tracked, 1u);
 }
 
 TEST_F(WatcherActor, NameJointsOffGivesHexadecimalNamesAndANewHash) {
@@ -229,7 +236,7 @@ TEST_F(WatcherActor, NameJointsOffGivesHexadecimalNamesAndANewHash) {
   EXPECT_EQ(pkg.mPoints[5].mName, "A3");
   EXPECT_EQ(pkg.mPoints[14].mName, "A0");
   EXPECT_NE(pkg.mLabelHash, friendlyHash);
-  EXPECT_EQ(Outputs(mark, watcher, "rcpk").size(), 1u);
+  EXPECT_FALSE(Outputs(mark, watcher, "rcpk").empty());
 }
 
 TEST_F(WatcherActor, ABusyPortShowsTheBindErrorOnceWithoutATrigger) {
