@@ -4,24 +4,20 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "framework/host_services.h"
-#include "framework/vorlane_types.h"
+#include "tests/framework/fake_service_table.h"
 
 class CAssertionRecorder {
  public:
   CAssertionRecorder() {
     sReports.clear();
-    void* slot = reinterpret_cast<void*>(&Record);
-    std::memcpy(reinterpret_cast<char*>(mSlots) + HostServiceOffset::kAssertionFailed, &slot,
-                sizeof(slot));
-    mParams.mServiceTable = mSlots;
+    mTable.Set(HostServiceOffset::kAssertionFailed, &Record);
   }
 
-  VorlaneParameters* Params() { return &mParams; }
+  VorlaneParameters* Params() { return mTable.Params(); }
   // "condition|actor" per report, in order.
   const std::vector<std::string>& Reports() const { return sReports; }
 
@@ -31,6 +27,5 @@ class CAssertionRecorder {
   }
 
   static inline std::vector<std::string> sReports;
-  void* mSlots[HostServiceOffset::kTableSize / 8 + 1] = {};
-  VorlaneParameters mParams{};
+  CFakeServiceTable mTable;
 };
