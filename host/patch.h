@@ -22,17 +22,28 @@
 //                        comes first).
 //   print TARGET...      Outputs to print: INSTANCE.OUTPUT or INSTANCE.*
 //                        (every output the instance has at printing time).
-//   print_rate HZ        Reports per second; 0 (default) reports after each
+//   print_rate HZ        Reports per second (default 1); 0 reports after each
 //                        tick on which a printed output received a value.
 //   fps TARGET...        With each report, how many values per second
 //                        arrived on these outputs.
 //   save TARGET DIR [EVERY]
 //                        Writes the video frames sent on TARGET (a video
 //                        output) as numbered PNG files in DIR (made when
-//                        missing; relative to the working directory):
+//                        missing; relative to the patch file):
 //                        DIR/INSTANCE_OUTPUT_00001.png, ... Every EVERY-th
 //                        frame (default 1). Needs render_rate and the GL
 //                        image buffers.
+//   expect TARGET OP VALUE
+//                        Checked at the end of the run: OP is one of == !=
+//                        < <= > >=; a trigger output compares how many
+//                        values it sent, any other output its last value.
+//
+// Outputs are named by ID, current display name or declared name; a name
+// with blanks is quoted (split."head x"). Outputs an actor adds while it runs
+// are found when they appear.
+//
+// The keywords, their forms and their help are in one table, PatchKeywords(),
+// which the parser and `actorhost run --help` both read.
 //
 // Example:
 //   actor watcher  kavrin_watcher   recv_ip_port=14043 suit_id=E46
@@ -100,6 +111,25 @@ struct CPatchSave {
   int mLine = 0;
 };
 
+struct CPatchExpect {
+  CPatchTarget mTarget;
+  std::string mOperator;  // == != < <= > >=
+  std::string mValue;     // quotes removed
+  bool mQuoted = false;   // compared as text
+  int mLine = 0;
+  std::string Text() const;
+};
+
+struct CPatchKeyword {
+  const char* mName;
+  const char* mForm;  // "tick_rate HZ"
+  const char* mHelp;  // one line
+};
+// Every statement of the patch language, in the order the help lists them.
+const std::vector<CPatchKeyword>& PatchKeywords();
+// The keywords as help text: "  FORM   HELP" lines.
+std::string PatchKeywordHelp();
+
 struct CPatch {
   std::string mFile;  // for messages; plug-in directories are relative to its folder
   std::vector<CPatchActor> mActors;
@@ -112,7 +142,8 @@ struct CPatch {
   std::vector<CPatchTarget> mPrint;
   std::vector<CPatchTarget> mFps;
   std::vector<CPatchSave> mSaves;
-  double mPrintRate = 0.0;
+  std::vector<CPatchExpect> mExpects;
+  double mPrintRate = 1.0;
 
   const CPatchActor* FindActor(std::string_view name) const;
 };

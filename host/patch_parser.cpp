@@ -1,5 +1,6 @@
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -15,6 +16,7 @@ namespace {
 struct CWord {
   std::string mText;
   size_t mEquals = std::string::npos;  // first '=' outside quotes
+  bool mQuoted = false;                // held a "quoted" part
 };
 
 class CLineParser {
@@ -34,6 +36,7 @@ class CLineParser {
       while (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '\r') {
         if (text[i] == '#') break;
         if (text[i] == '"') {
+          word.mQuoted = true;
           ++i;
           bool closed = false;
           while (i < text.size()) {
@@ -106,10 +109,177 @@ const CPatchActor* CPatch::FindActor(std::string_view name) const {
   return nullptr;
 }
 
+namespace {
+
+// What a keyword's parser is handed: the line, its words and the patch.
+struct CStatement {
+  const CLineParser& mLine;
+  const std::vector<CWord>& mWords;
+  CPatch& mPatch;
+  int mLineNumber;
+  std::map<std::string, int>& mOnce;  // single-valued keywords already given
+  const CPatchKeyword& mKeyword;
+
+  [[noreturn]] void Expected() const { mLine.Fail(fmt::format("expected '{}'", mKeyword.mForm)); }
+  // The one argument of a single-valued keyword.
+  const std::string& Single() const {
+    if (mWords.size() != 2) Expected();
+    if (auto [it, fresh] = mOnce.emplace(mKeyword.mName, mLineNumber); !fresh) {
+      mLine.Fail(fmt::format("{} was already given on line {}", mKeyword.mName, it->second));
+    }
+    return mWords[1].mText;
+  }
+  uint64_t Count(const std::string& n, const char* what) const {
+    uint64_t value = 0;
+    const auto r = std::from_chars(n.data(), n.data() + n.size(), value);
+    if (r.ec != std::errc() || r.ptr != n.data() + n.size() || value == 0) {
+      mLine.Fail(fmt::format("bad {} '{}' (a positive whole number)", what, n));
+    }
+    return value;
+  }
+};
+
+void ParseActor(const CStatement& s) {
+  if (s.mWords.size() < 3) s.Expected();
+  CPatchActor actor;
+  actor.mName = s.mWords[1].mText;
+  actor.mPlugin = s.mWords[2].mText;
+  actor.mLine = s.mLineNumber;
+  if (!IsName(actor.mName)) {
+    s.mLine.Fail(fmt::format("actor name '{}' may hold only letters, digits, '_' and '-'", actor.mName));
+  }
+  if (const CPatchActor* other = s.mPatch.FindActor(actor.mName)) {
+    s.mLine.Fail(fmt::format("actor '{}' was already declared on line {}", actor.mName, other->mLine));
+  }
+  for (size_t i = 3; i < s.mWords.size(); ++i) {
+    const CWord& w = s.mWords[i];
+    if (w.mEquals == std::string::npos || w.mEquals == 0) s.mLine.Fail(fmt::format("'{}' is not INPUT=VALUE", w.mText));
+    actor.mSettings.push_back({w.mText.substr(0, w.mEquals), w.mText.substr(w.mEquals + 1), s.mLineNumber});
+  }
+  s.mPatch.mActors.push_back(std::move(actor));
+}
+
+void ParseWire(const CStatement& s) {
+  if (s.mWords.size() != 4 || s.mWords[2].mText != "->") s.Expected();
+  s.mPatch.mWires.push_back(
+      {s.mLine.Target(s.mWords[1].mText, false), s.mLine.Target(s.mWords[3].mText, false), s.mLineNumber});
+}
+
+void ParsePluginDir(const CStatement& s) {
+  if (s.mWords.size() != 2) s.Expected();
+  s.mPatch.mPluginDirs.push_back(s.mWords[1].mText);
+}
+
+void ParseTickRate(const CStatement& s) { s.mPatch.mTickRate = s.mLine.Number(s.Single(), "tick rate", true); }
+void ParseRenderRate(const CStatement& s) {
+  s.mPatch.mRenderRate = s.mLine.Number(s.Single(), "render rate", false);
+}
+void ParsePrintRate(const CStatement& s) { s.mPatch.mPrintRate = s.mLine.Number(s.Single(), "print rate", false); }
+void ParseDuration(const CStatement& s) { s.mPatch.mDuration = s.mLine.Number(s.Single(), "duration", true); }
+void ParseTicks(const CStatement& s) { s.mPatch.mTicks = s.Count(s.Single(), "tick count"); }
+
+void ParseTargets(const CStatement& s, std::vector<CPatchTarget>& list, bool allowStar) {
+  if (s.mWords.size() < 2) s.Expected();
+  for (size_t i = 1; i < s.mWords.size(); ++i) list.push_back(s.mLine.Target(s.mWords[i].mText, allowStar));
+}
+void ParsePrint(const CStatement& s) { ParseTargets(s, s.mPatch.mPrint, true); }
+void ParseFps(const CStatement& s) { ParseTargets(s, s.mPatch.mFps, false); }
+
+void ParseSave(const CStatement& s) {
+  if (s.mWords.size() != 3 && s.mWords.size() != 4) s.Expected();
+  CPatchSave save{s.mLine.Target(s.mWords[1].mText, false), s.mWords[2].mText, 1, s.mLineNumber};
+  if (s.mWords.size() == 4) save.mEvery = s.Count(s.mWords[3].mText, "frame interval");
+  s.mPatch.mSaves.push_back(std::move(save));
+}
+
+void ParseExpect(const CStatement& s) {
+  if (s.mWords.size() != 4) s.Expected();
+  CPatchExpect expect;
+  expect.mTarget = s.mLine.Target(s.mWords[1].mText, false);
+  expect.mOperator = s.mWords[2].mText;
+  static const char* const kOperators[] = {"==", "!=", "<", "<=", ">", ">="};
+  if (std::find(std::begin(kOperators), std::end(kOperators), expect.mOperator) == std::end(kOperators)) {
+    s.mLine.Fail(fmt::format("'{}' is not one of == != < <= > >=", expect.mOperator));
+  }
+  const CWord& value = s.mWords[3];
+  expect.mValue = value.mText;
+  expect.mQuoted = value.mQuoted;
+  // 'single quotes' too, as outputs print their text.
+  if (!value.mQuoted && value.mText.size() >= 2 && value.mText.front() == '\'' && value.mText.back() == '\'') {
+    expect.mValue = value.mText.substr(1, value.mText.size() - 2);
+    expect.mQuoted = true;
+  }
+  if (expect.mQuoted && expect.mOperator != "==" && expect.mOperator != "!=") {
+    s.mLine.Fail(fmt::format("text compares only with == and !=, not {}", expect.mOperator));
+  }
+  if (!expect.mQuoted) {
+    double number = 0;
+    const auto r = std::from_chars(expect.mValue.data(), expect.mValue.data() + expect.mValue.size(), number);
+    if (r.ec != std::errc() || r.ptr != expect.mValue.data() + expect.mValue.size()) {
+      s.mLine.Fail(fmt::format("'{}' is neither a number nor 'quoted text'", expect.mValue));
+    }
+  }
+  expect.mLine = s.mLineNumber;
+  s.mPatch.mExpects.push_back(std::move(expect));
+}
+
+struct CKeywordEntry {
+  CPatchKeyword mKeyword;
+  void (*mParse)(const CStatement&);
+};
+
+const std::vector<CKeywordEntry>& KeywordTable() {
+  static const std::vector<CKeywordEntry> table = {
+      {{"actor", "actor NAME PLUGIN [INPUT=VALUE ...]",
+        "an instance of PLUGIN (a .so path, or a file stem or display name found in the plug-in directories)"},
+       ParseActor},
+      {{"wire", "wire FROM.OUTPUT -> TO.INPUT", "every value sent on the output reaches the input"}, ParseWire},
+      {{"plugin_dir", "plugin_dir DIR", "where plug-ins are looked for (relative to the patch file)"}, ParsePluginDir},
+      {{"tick_rate", "tick_rate HZ", "service ticks per second (60)"}, ParseTickRate},
+      {{"render_rate", "render_rate HZ", "render requests per second (0); late ones are dropped and counted"},
+       ParseRenderRate},
+      {{"duration", "duration SECONDS", "how long to run (until Ctrl-C)"}, ParseDuration},
+      {{"ticks", "ticks N", "stop after N ticks"}, ParseTicks},
+      {{"print", "print INSTANCE.OUTPUT|INSTANCE.* ...", "outputs to report"}, ParsePrint},
+      {{"print_rate", "print_rate HZ", "reports per second (1; 0: after each tick with news)"}, ParsePrintRate},
+      {{"fps", "fps INSTANCE.OUTPUT ...", "values per second of those outputs, with each report"}, ParseFps},
+      {{"save", "save INSTANCE.OUTPUT DIR [EVERY]",
+        "video frames as DIR/INSTANCE_OUTPUT_00001.png, ... (every EVERY-th; needs render_rate)"},
+       ParseSave},
+      {{"expect", "expect INSTANCE.OUTPUT OP VALUE",
+        "checked at the end (OP: == != < <= > >=; a trigger counts its values)"},
+       ParseExpect},
+  };
+  return table;
+}
+
+}  // namespace
+
+const std::vector<CPatchKeyword>& PatchKeywords() {
+  static const std::vector<CPatchKeyword> keywords = [] {
+    std::vector<CPatchKeyword> list;
+    for (const auto& entry : KeywordTable()) list.push_back(entry.mKeyword);
+    return list;
+  }();
+  return keywords;
+}
+
+std::string PatchKeywordHelp() {
+  size_t width = 0;
+  for (const auto& k : PatchKeywords()) width = std::max(width, std::string_view(k.mForm).size());
+  std::string text;
+  for (const auto& k : PatchKeywords()) text += fmt::format("  {:<{}}  {}\n", k.mForm, width, k.mHelp);
+  return text;
+}
+
+std::string CPatchExpect::Text() const {
+  return fmt::format("{} {} {}", mTarget.Text(), mOperator, mQuoted ? "'" + mValue + "'" : mValue);
+}
+
 CPatch ParsePatch(std::string_view text, const std::string& fileName) {
   CPatch patch;
   patch.mFile = fileName;
-  std::map<std::string, int> settingLines;  // single-valued keywords already given
+  std::map<std::string, int> settingLines;
   int lineNumber = 0;
   size_t start = 0;
   while (start <= text.size()) {
@@ -121,79 +291,15 @@ CPatch ParsePatch(std::string_view text, const std::string& fileName) {
     start = end + 1;
     if (words.empty()) continue;
     const std::string& keyword = words[0].mText;
-    auto once = [&] {
-      if (auto [it, fresh] = settingLines.emplace(keyword, lineNumber); !fresh) {
-        line.Fail(fmt::format("{} was already given on line {}", keyword, it->second));
-      }
-    };
-    auto single = [&](const char* form) -> const std::string& {
-      if (words.size() != 2) line.Fail(fmt::format("expected '{}'", form));
-      once();
-      return words[1].mText;
-    };
-
-    if (keyword == "actor") {
-      if (words.size() < 3) line.Fail("expected 'actor NAME PLUGIN [INPUT=VALUE ...]'");
-      CPatchActor actor;
-      actor.mName = words[1].mText;
-      actor.mPlugin = words[2].mText;
-      actor.mLine = lineNumber;
-      if (!IsName(actor.mName)) {
-        line.Fail(fmt::format("actor name '{}' may hold only letters, digits, '_' and '-'", actor.mName));
-      }
-      if (const CPatchActor* other = patch.FindActor(actor.mName)) {
-        line.Fail(fmt::format("actor '{}' was already declared on line {}", actor.mName, other->mLine));
-      }
-      for (size_t i = 3; i < words.size(); ++i) {
-        const CWord& w = words[i];
-        if (w.mEquals == std::string::npos || w.mEquals == 0) {
-          line.Fail(fmt::format("'{}' is not INPUT=VALUE", w.mText));
-        }
-        actor.mSettings.push_back({w.mText.substr(0, w.mEquals), w.mText.substr(w.mEquals + 1), lineNumber});
-      }
-      patch.mActors.push_back(std::move(actor));
-    } else if (keyword == "wire") {
-      if (words.size() != 4 || words[2].mText != "->") line.Fail("expected 'wire FROM.OUTPUT -> TO.INPUT'");
-      patch.mWires.push_back({line.Target(words[1].mText, false), line.Target(words[3].mText, false), lineNumber});
-    } else if (keyword == "plugin_dir") {
-      if (words.size() != 2) line.Fail("expected 'plugin_dir DIR'");
-      patch.mPluginDirs.push_back(words[1].mText);
-    } else if (keyword == "tick_rate") {
-      patch.mTickRate = line.Number(single("tick_rate HZ"), "tick rate", true);
-    } else if (keyword == "render_rate") {
-      patch.mRenderRate = line.Number(single("render_rate HZ"), "render rate", false);
-    } else if (keyword == "print_rate") {
-      patch.mPrintRate = line.Number(single("print_rate HZ"), "print rate", false);
-    } else if (keyword == "duration") {
-      patch.mDuration = line.Number(single("duration SECONDS"), "duration", true);
-    } else if (keyword == "ticks") {
-      const std::string& n = single("ticks N");
-      uint64_t ticks = 0;
-      const auto r = std::from_chars(n.data(), n.data() + n.size(), ticks);
-      if (r.ec != std::errc() || r.ptr != n.data() + n.size() || ticks == 0) {
-        line.Fail(fmt::format("bad tick count '{}' (a positive whole number)", n));
-      }
-      patch.mTicks = ticks;
-    } else if (keyword == "print" || keyword == "fps") {
-      if (words.size() < 2) line.Fail(fmt::format("expected '{} INSTANCE.OUTPUT ...'", keyword));
-      auto& list = keyword == "print" ? patch.mPrint : patch.mFps;
-      for (size_t i = 1; i < words.size(); ++i) list.push_back(line.Target(words[i].mText, keyword == "print"));
-    } else if (keyword == "save") {
-      if (words.size() != 3 && words.size() != 4) line.Fail("expected 'save INSTANCE.OUTPUT DIR [EVERY]'");
-      CPatchSave save{line.Target(words[1].mText, false), words[2].mText, 1, lineNumber};
-      if (words.size() == 4) {
-        const std::string& n = words[3].mText;
-        const auto r = std::from_chars(n.data(), n.data() + n.size(), save.mEvery);
-        if (r.ec != std::errc() || r.ptr != n.data() + n.size() || save.mEvery == 0) {
-          line.Fail(fmt::format("bad frame interval '{}' (a positive whole number)", n));
-        }
-      }
-      patch.mSaves.push_back(std::move(save));
-    } else {
-      line.Fail(fmt::format("unknown keyword '{}' (actor, wire, plugin_dir, tick_rate, render_rate, "
-                            "duration, ticks, print, print_rate, fps, save)",
-                            keyword));
+    const auto& table = KeywordTable();
+    const auto entry = std::find_if(table.begin(), table.end(),
+                                    [&](const CKeywordEntry& e) { return keyword == e.mKeyword.mName; });
+    if (entry == table.end()) {
+      std::string names;
+      for (const auto& e : table) names += (names.empty() ? "" : ", ") + std::string(e.mKeyword.mName);
+      line.Fail(fmt::format("unknown keyword '{}' ({})", keyword, names));
     }
+    entry->mParse(CStatement{line, words, patch, lineNumber, settingLines, entry->mKeyword});
   }
 
   auto check = [&](const CPatchTarget& target) {
@@ -210,6 +316,7 @@ CPatch ParsePatch(std::string_view text, const std::string& fileName) {
   }
   for (const auto& target : patch.mPrint) check(target);
   for (const auto& target : patch.mFps) check(target);
+  for (const auto& expect : patch.mExpects) check(expect.mTarget);
   for (const auto& save : patch.mSaves) {
     check(save.mTarget);
     if (patch.mRenderRate <= 0) {

@@ -26,6 +26,7 @@
 
 #include "host/host.h"
 #include "host/patch.h"
+#include "host/stream_health.h"
 
 namespace vhost {
 
@@ -43,7 +44,14 @@ struct CRunOptions {
   // Writes a video frame (as sent on an output) to a PNG file; false with the
   // reason in `error` when it cannot. A patch with `save` lines needs it.
   std::function<bool(const void* frame, const std::string& path, std::string* error)> mSaveFrame;
+  // When set, every report and the final summary as JSON Lines.
+  std::ostream* mJson = nullptr;
 };
+
+// Exit statuses of a run.
+inline constexpr int kRunOk = 0;
+inline constexpr int kRunBadPatch = 1;   // a bad patch, plug-in or file; a target that never appeared
+inline constexpr int kRunFailed = 3;     // violations, assertions, leaks, a failed expect, a watcher error
 
 class CPatchRunner {
  public:
@@ -60,9 +68,13 @@ class CPatchRunner {
   // Final report, the output list if asked, then deactivation, disposal and
   // a summary line. Idempotent.
   void Finish();
-  // Setup, Step until done or `stop`, Finish. Returns the exit status: 0, or
-  // 3 when the host saw contract violations.
+  // Setup, Step until done or `stop`, Finish. Returns the exit status
+  // (kRunOk, kRunBadPatch, kRunFailed).
   int Run(const std::atomic<bool>* stop = nullptr);
+  // The exit status Finish() found.
+  int Status() const { return mStatus; }
+  uint64_t RendersSent() const { return mRendersSent; }
+  uint64_t RendersDropped() const { return mRendersDropped; }
 
   CHost& Host() { return *mHost; }
   CActorInstance& Instance(const std::string& name);
@@ -74,6 +86,16 @@ class CPatchRunner {
 
  private:
   void Report(bool final);
+  // Connects wires and records targets whose outputs now exist.
+  void ResolveTargets();
+  // Adds what the outputs sent since the last call to the run's totals.
+  void CountOutputs();
+  void SendRenders(double now);
+  void Preset(CActorInstance& instance, const CPatchSetting& setting);
+  std::string SaveDirectory(const CPatchSave& save) const;
+  // The result of each expect: empty when it held, else why not.
+  std::vector<std::string> CheckExpects();
+  uint16_t OutputOf(const CPatchTarget& target);
   std::vector<std::string> PluginDirs() const;
   std::optional<std::string> OutputIDOf(const CPatchTarget& target);
   // Writes the frames that `save` outputs received since `mark`.
@@ -91,16 +113,25 @@ class CPatchRunner {
   double mStartSeconds = 0.0;  // wall clock at the first tick, steady
   bool mStarted = false;
   bool mFinished = false;
+  uint64_t mRenderSlots = 0;    // render requests due so far
   uint64_t mRendersSent = 0;
-  double mNextReport = 0.0;
+  uint64_t mRendersDropped = 0;  // due while the run could not keep up
+  uint64_t mReportsDone = 0;     // periodic reports, on the schedule n / print_rate
+  uint64_t mFpsWindows = 0;      // fps windows closed, on the schedule n / fps period
   double mLastFpsTime = 0.0;
-  double mNextFps = 0.0;
+  int mStatus = 0;
+  CStreamHealth mHealth;
+  uint64_t mCountMark = 0;
+  std::map<std::pair<uint32_t, std::string>, uint64_t> mTotals;  // (instance serial, output ID) -> values
+  std::vector<bool> mWired;         // per mPatch.mWires entry
+  std::set<std::string> mResolved;  // targets (Text()) whose output existed at some point
   std::map<std::string, uint64_t> mFpsCounts;  // "instance.ID" -> values since last fps line
   std::set<std::string> mShown;                // print targets reported at least once
   struct CSaveState {
     uint64_t mFramesSeen = 0;
     uint64_t mFilesWritten = 0;
     bool mFailed = false;  // the first failure is reported, later ones are not
+    bool mArmed = false;   // the instance has data to draw
   };
   std::vector<CSaveState> mSaveStates;  // one per mPatch.mSaves entry
 };

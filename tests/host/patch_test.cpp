@@ -8,6 +8,7 @@
 #include "probe_paths.h"
 
 using testing::HasSubstr;
+using testing::Not;
 using vhost::CPatchError;
 using vhost::ParsePatch;
 
@@ -53,6 +54,14 @@ TEST(PatchFiles, TheExampleFromTheHelpParses) {
   EXPECT_EQ(patch.mDuration, 1.5);
 }
 
+TEST(PatchFiles, OutputNamesWithBlanksAreQuoted) {
+  const auto patch = ParsePatch("actor split x\nprint split.\"head x\" \"split.left-hand y\"\n", "p");
+  ASSERT_EQ(patch.mPrint.size(), 2u);
+  EXPECT_EQ(patch.mPrint[0].mInstance, "split");
+  EXPECT_EQ(patch.mPrint[0].mProperty, "head x");
+  EXPECT_EQ(patch.mPrint[1].mProperty, "left-hand y");
+}
+
 TEST(PatchFiles, QuotesKeepBlanksHashesAndEscapes) {
   const auto patch = ParsePatch("actor a x label=\"say \\\"hi\\\" # not a comment\" b=\"\"\n", "p");
   EXPECT_EQ(patch.mActors[0].mSettings[0].mValue, "say \"hi\" # not a comment");
@@ -62,7 +71,7 @@ TEST(PatchFiles, QuotesKeepBlanksHashesAndEscapes) {
 TEST(PatchFiles, ErrorsNameTheLineAndWhatIsWrong) {
   EXPECT_EQ(ParseError("actor a x\nwir a.b -> c.d\n"),
             "p.patch:2: unknown keyword 'wir' (actor, wire, plugin_dir, tick_rate, render_rate, "
-            "duration, ticks, print, print_rate, fps, save)");
+            "duration, ticks, print, print_rate, fps, save, expect)");
   EXPECT_THAT(ParseError("actor a x label=\"open\n"), HasSubstr("p.patch:1: unterminated quote"));
   EXPECT_THAT(ParseError("actor a\n"), HasSubstr("p.patch:1: expected 'actor NAME PLUGIN"));
   EXPECT_THAT(ParseError("actor a x count\n"), HasSubstr("'count' is not INPUT=VALUE"));
@@ -126,9 +135,11 @@ TEST_F(PatchesRunInTheHost, PrintsChangedOutputsAfterEachTickAndASummary) {
       "actor b \"Test Actor\"\n"
       "wire a.echo -> b.count\n"
       "ticks 3\n"
+      "print_rate 0\n"
       "print a.* b.echo\n");
   EXPECT_EQ(mStatus, 0);
   EXPECT_THAT(out, HasSubstr("a.echo = 100\n"));  // clamped to the declared maximum
+  EXPECT_THAT(out, HasSubstr("t.patch:1: warning: count=150 is outside the range of count (0 to 100); using 100\n"));
   EXPECT_THAT(out, HasSubstr("a.text = 'x y'\n"));
   EXPECT_THAT(out, HasSubstr("b.echo = 100  (2 values)\n"));
   EXPECT_THAT(out, HasSubstr("a.ticks = 3\n"));
@@ -165,11 +176,10 @@ TEST_F(PatchesRunInTheHost, SetupErrorsNameThePatchLine) {
               HasSubstr("t.patch:2: b has no input 'colour' (inputs: count, gain"));
   EXPECT_THAT(RunPatch("actor a test_actor count=many\n"),
               HasSubstr("t.patch:1: bad value 'many' for count (int): expected a whole number"));
-  EXPECT_THAT(RunPatch("actor a test_actor\nactor b test_actor\nwire a.nothing -> b.count\n"),
-              HasSubstr("t.patch:3: a has no output 'nothing' (outputs: echo, text"));
   EXPECT_THAT(RunPatch("actor a test_actor\nactor b test_actor\nwire a.text -> b.count\n"),
               HasSubstr("t.patch:3: cannot wire a.text (string) to b.count (int)"));
-  EXPECT_THAT(RunPatch("actor a test_actor\nprint a.nothing\n"), HasSubstr("t.patch:2: a has no output"));
+  EXPECT_THAT(RunPatch("actor a test_actor\nactor b test_actor\nwire a.echo -> b.nothing\n"),
+              HasSubstr("t.patch:3: b has no input 'nothing' (inputs: count, gain"));
   EXPECT_THAT(RunPatch("actor a " + ProbePath("no_entry") + "\n"),
               HasSubstr("t.patch:1: " + ProbePath("no_entry") + ": does not export GetActorInfo"));
 }
@@ -177,4 +187,61 @@ TEST_F(PatchesRunInTheHost, SetupErrorsNameThePatchLine) {
 TEST_F(PatchesRunInTheHost, ContractViolationsGiveExitStatusThree) {
   RunPatch("actor p " + ProbePath("probe") + " command=7\nticks 1\n");
   EXPECT_EQ(mStatus, 3);
+}
+
+TEST_F(PatchesRunInTheHost, OutputsThatNeverAppearAreReportedAtTheEndAndFailTheRun) {
+  // Outputs may be added while the actors run, so a name is looked for until
+  // the end; one that never existed is a mistake in the patch.
+  const std::string out = RunPatch(
+      "actor a test_actor\nactor b test_actor\nwire a.nothing -> b.count\nprint a.other a.echo\nticks 2\n");
+  EXPECT_THAT(out, HasSubstr("t.patch:3: a never had an output 'nothing' (outputs: echo, text"));
+  EXPECT_THAT(out, HasSubstr("t.patch:4: a never had an output 'other'"));
+  EXPECT_THAT(out, Not(HasSubstr("never had an output 'echo'")));
+  EXPECT_EQ(mStatus, vhost::kRunBadPatch);
+}
+
+TEST_F(PatchesRunInTheHost, ExpectationsAreCheckedAtTheEnd) {
+  const std::string out = RunPatch(
+      "actor a test_actor count=12 label=\"x y\"\nticks 5\n"
+      "expect a.echo == 12\nexpect a.ticks >= 5\nexpect a.text == \"x y\"\nexpect a.text != ''\n");
+  EXPECT_EQ(mStatus, vhost::kRunOk) << out;
+  EXPECT_THAT(out, HasSubstr("t.patch:3: expect a.echo == 12: holds"));
+  EXPECT_THAT(out, HasSubstr("t.patch:5: expect a.text == 'x y': holds"));
+
+  const std::string failed = RunPatch("actor a test_actor count=12\nticks 5\nexpect a.ticks > 5\n"
+                                      "expect a.text == 'hello'\n");
+  EXPECT_EQ(mStatus, vhost::kRunFailed);
+  EXPECT_THAT(failed, HasSubstr("t.patch:3: expect a.ticks > 5: FAILED, got 5"));
+  EXPECT_THAT(failed, HasSubstr("t.patch:4: expect a.text == 'hello': FAILED, got ''"));
+  EXPECT_THAT(ParseError("actor a x\nexpect a.b >> 3\n"), HasSubstr("p.patch:2: '>>' is not one of == !="));
+  EXPECT_THAT(ParseError("actor a x\nexpect a.b > 'x'\n"), HasSubstr("text compares only with == and !="));
+  EXPECT_THAT(ParseError("actor a x\nexpect a.b == x\n"), HasSubstr("'x' is neither a number nor 'quoted text'"));
+  EXPECT_THAT(ParseError("actor a x\nexpect c.b == 1\n"), HasSubstr("p.patch:2: no actor named 'c'"));
+}
+
+TEST_F(PatchesRunInTheHost, FailedAssertionsFailTheRun) {
+  RunPatch("actor p " + ProbePath("probe") + " command=6\nticks 1\n");
+  EXPECT_EQ(mStatus, vhost::kRunFailed);
+}
+
+TEST_F(PatchesRunInTheHost, OutputsAddedWhileRunningAreNamedByIDOrQuotedName) {
+  // The first tick count reaching the probe's command input makes it add an
+  // output ("added_1", ID ad01) while the run is under way.
+  const std::string out = RunPatch("actor a test_actor\nactor p " + ProbePath("probe") +
+                                   "\nactor b test_actor\n"
+                                   "wire a.ticks -> p.command\n"
+                                   "wire p.ad01 -> b.count\n"
+                                   "print p.\"added_1\" p.ad01\nfps p.ad01\nticks 1\n");
+  EXPECT_EQ(mStatus, vhost::kRunOk) << out;
+  EXPECT_THAT(out, HasSubstr("p.added_1 = 0  (nothing sent yet)"));
+  EXPECT_THAT(out, Not(HasSubstr("never had")));
+}
+
+TEST_F(PatchesRunInTheHost, RateLinesComeOnTheirScheduleWhateverTheTickRate) {
+  // 7 Hz ticks against 2 reports a second: a tick lands late on almost
+  // every half second, and no report may be lost to the lateness.
+  const std::string out = RunPatch("actor a test_actor\ntick_rate 7\nduration 10\nprint_rate 2\nfps a.ticks\n");
+  size_t lines = 0;
+  for (size_t at = out.find(" values/s"); at != std::string::npos; at = out.find(" values/s", at + 1)) ++lines;
+  EXPECT_GE(lines, 19u) << out;
 }

@@ -115,25 +115,61 @@ std::pair<uint32_t, uint32_t> PngSize(const std::filesystem::path& path) {
   return {be32(16), be32(20)};
 }
 
-TEST(ActorhostRun, SavesEveryNthVideoFrameAsNumberedPngFiles) {
+TEST(ActorhostRun, SavesEveryNthVideoFrameOnceThereIsASkeletonBesideThePatch) {
   const auto dir = std::filesystem::temp_directory_path() / "vorl_actorhost_frames";
   std::filesystem::remove_all(dir);
-  // Without a skeleton Bonescope still sends a frame for every render request.
-  // Six ticks at 60 Hz span 0 to 6/60 s: requests at 0, 1/60, ..., 6/60 make
-  // seven frames, of which the 1st, 3rd, 5th and 7th are saved.
+  std::filesystem::create_directories(dir);
+  // A longer earlier run left a higher-numbered frame; this run's frames
+  // must not sit beside it.
+  std::ofstream(dir / "scope_video_out_00009.png") << "old";
+  std::ofstream(dir / "notes.txt") << "kept";
+  // The watcher with port 0 publishes its template package on activation, so
+  // every render has a skeleton. Six ticks at 60 Hz span 0 to 6/60 s:
+  // requests at 0, 1/60, ..., 6/60 make seven frames, of which the 1st, 3rd,
+  // 5th and 7th are saved, in a folder named relative to the patch file.
   const std::string patch = WritePatch("vorl_actorhost_save.patch",
+                                       "actor w kavrin_watcher recv_ip_port=0\n"
                                        "actor scope bonescope width=48 height=20\n"
+                                       "wire w.skeleton -> scope.skeleton_in\n"
                                        "render_rate 60\n"
                                        "ticks 6\n"
-                                       "save scope.video_out " + dir.string() + " 2\n");
+                                       "save scope.video_out vorl_actorhost_frames 2\n");
   const CRun run = RunActorhost("run " + patch + " --fast --plugin-dir " + PluginDir());
   ASSERT_EQ(run.mStatus, 0) << run.mOutput;
-  EXPECT_THAT(run.mOutput, HasSubstr("actorhost: saved 4 frame(s) of scope.video_out"));
+  EXPECT_THAT(run.mOutput, HasSubstr("actorhost: saved 4 frame(s) of scope.video_out in " + dir.string()));
+  EXPECT_THAT(run.mOutput, HasSubstr("7 render request(s) sent, 0 dropped"));
   for (const char* name : {"scope_video_out_00001.png", "scope_video_out_00002.png", "scope_video_out_00003.png",
                            "scope_video_out_00004.png"})
     EXPECT_EQ(PngSize(dir / name), (std::pair<uint32_t, uint32_t>{48, 20})) << name;
   EXPECT_FALSE(std::filesystem::exists(dir / "scope_video_out_00005.png"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "scope_video_out_00009.png"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "notes.txt"));
   std::filesystem::remove_all(dir);
+}
+
+TEST(ActorhostRun, AScopeWithoutASkeletonSavesNoEmptyPicture) {
+  const auto dir = std::filesystem::temp_directory_path() / "vorl_actorhost_empty";
+  std::filesystem::remove_all(dir);
+  const std::string patch = WritePatch("vorl_actorhost_empty.patch",
+                                       "actor scope bonescope width=48 height=20\n"
+                                       "render_rate 60\nticks 6\n"
+                                       "save scope.video_out " + dir.string() + "\n");
+  const CRun run = RunActorhost("run " + patch + " --fast --plugin-dir " + PluginDir());
+  EXPECT_EQ(run.mStatus, 0) << run.mOutput;
+  EXPECT_THAT(run.mOutput, HasSubstr("actorhost: saved 0 frame(s) of scope.video_out"));
+  std::filesystem::remove_all(dir);
+}
+
+TEST(ActorhostRun, RenderRatesBeyondTheRunEndAtTheDurationAndDropWhatIsLate) {
+  const std::string patch = WritePatch("vorl_actorhost_flood.patch",
+                                       "actor w kavrin_watcher recv_ip_port=0\n"
+                                       "actor scope bonescope width=32 height=32\n"
+                                       "wire w.skeleton -> scope.skeleton_in\n"
+                                       "render_rate 1e7\ntick_rate 1e6\nduration 0.3\n");
+  const CRun run = RunActorhost("run " + patch + " --plugin-dir " + PluginDir());
+  EXPECT_EQ(run.mStatus, 0) << run.mOutput;
+  EXPECT_THAT(run.mOutput, testing::ContainsRegex("render request\\(s\\) sent, [1-9][0-9]* dropped"));
+  EXPECT_THAT(run.mOutput, testing::ContainsRegex("ticks in 0\\.[3-9]"));
 }
 
 TEST(ActorhostRun, HelpDescribesThePatchFormat) {
