@@ -8,9 +8,11 @@
 #include <fmt/format.h>
 
 #include <atomic>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -27,6 +29,22 @@
 namespace {
 
 std::atomic<bool> gStop{false};
+
+constexpr int kBadCommandLine = 2;
+
+// Number checks that say the rule in words (CLI11's own print their bounds
+// as full doubles: "Value 0 not in range 0.000000 to 1797693134862315708145...").
+CLI::Validator NumberAtLeast(double minimum, bool inclusive) {
+  return CLI::Validator(
+      [minimum, inclusive](std::string& text) -> std::string {
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        const bool number = !text.empty() && end == text.c_str() + text.size() && std::isfinite(value);
+        if (number && (inclusive ? value >= minimum : value > minimum)) return {};
+        return fmt::format("'{}' is not a number {} {}", text, inclusive ? "of at least" : "above", minimum);
+      },
+      inclusive ? "NUMBER>=0" : "NUMBER>0");
+}
 
 extern "C" void OnInterrupt(int) { gStop.store(true); }
 
@@ -70,8 +88,15 @@ void UseGLImageBuffers(vhost::CRunOptions& options) {
   };
 }
 
-int RunPatch(const std::string& file, vhost::CRunOptions options, const std::string& video) {
+int RunPatch(const std::string& file, vhost::CRunOptions options, const std::string& video,
+             const std::string& jsonFile) {
   try {
+    std::ofstream json;
+    if (!jsonFile.empty()) {
+      json.open(jsonFile, std::ios::binary | std::ios::trunc);
+      if (!json) throw vhost::CHostError(fmt::format("cannot write {}", jsonFile));
+      options.mJson = &json;
+    }
     vhost::CPatch patch = vhost::ReadPatchFile(file);
     if (video == "gl" || (video == "auto" && patch.mRenderRate > 0)) UseGLImageBuffers(options);
     for (auto& dir : DefaultPluginDirs()) options.mPluginDirs.push_back(dir);
@@ -81,7 +106,7 @@ int RunPatch(const std::string& file, vhost::CRunOptions options, const std::str
     return runner.Run(&gStop);
   } catch (const vhost::CHostError& e) {
     std::cerr << "actorhost: " << e.what() << '\n';
-    return 1;
+    return vhost::kRunBadPatch;
   }
 }
 
@@ -125,32 +150,31 @@ int main(int argc, char** argv) {
   bool fast = false, quiet = false;
   auto* run = app.add_subcommand(
       "run",
-      "Run a patch: a text file naming actor instances (plug-in and input values), wires, the tick "
-      "rate, a duration and the outputs to print. Patch statements, one per line ('#' comments):\n"
-      "  actor NAME PLUGIN [INPUT=VALUE ...]   PLUGIN: a .so path, or a file stem or display name\n"
-      "                                        found in the plug-in directories\n"
-      "  wire FROM.OUTPUT -> TO.INPUT\n"
-      "  plugin_dir DIR                        (relative to the patch file)\n"
-      "  tick_rate HZ (60)   render_rate HZ (0)   duration SECONDS   ticks N\n"
-      "  print INSTANCE.OUTPUT|INSTANCE.* ...  print_rate HZ (0: after each tick with news)\n"
-      "  fps INSTANCE.OUTPUT ...               values per second of those outputs\n"
-      "  save INSTANCE.OUTPUT DIR [EVERY]      video frames as DIR/INSTANCE_OUTPUT_00001.png, ...\n"
-      "                                        (every EVERY-th; needs render_rate)\n"
-      "Example:\n"
-      "  actor watcher kavrin_watcher recv_ip_port=14043 suit_id=E46\n"
-      "  actor split   bonesplit      channels=3 point_sel=\"head, left-hand, right-hand\"\n"
-      "  wire  watcher.skeleton -> split.skeleton_in\n"
-      "  print watcher.error watcher.recv_pkt split.*\n"
-      "Ends after the duration, the tick count or Ctrl-C. Exit status: 0, 1 for a bad patch or "
-      "plug-in, 3 when the host saw the plug-ins break its contract.");
+      std::string("Run a patch: a text file naming actor instances (plug-in and input values), wires, the tick "
+      "rate, a duration and the outputs to print. Patch statements, one per line ('#' comments):\n") +
+          vhost::PatchKeywordHelp() +
+          "Outputs are named by ID, display name or declared name; quote names with blanks "
+          "(split.\"head x\"); outputs added while running are found when they appear.\n"
+          "Example:\n"
+          "  actor watcher kavrin_watcher recv_ip_port=14043 suit_id=E46\n"
+          "  actor split   bonesplit      channels=3 point_sel=\"head, left-hand, right-hand\"\n"
+          "  wire  watcher.skeleton -> split.skeleton_in\n"
+          "  print watcher.error watcher.recv_pkt split.*\n"
+          "  expect watcher.error == ''\n"
+          "Each watcher's stream health (frames, rejected, dropped, age of the last frame, error) "
+          "shows with the rate lines, with a hint after 2 s without data.\n"
+          "Ends after the duration, the tick count or Ctrl-C (the summary still prints).\n"
+          "Exit status: 0 all well; 1 a bad patch, plug-in or file, or a named output that never "
+          "appeared; 2 a bad command line; 3 contract violations, failed assertions, leaks after "
+          "disposal, a failed expect, or a watcher whose error output is not empty at the end.");
   run->add_option("PATCH", patchFile, "patch file")->required();
   run->add_option("--plugin-dir", options.mPluginDirs,
                   "more folders to find plug-ins in (after the patch's plugin_dir lines; then "
                   "$VORL_PLUGIN_DIR and the build's plugins/ folder)");
-  run->add_option("--duration", duration, "seconds to run (overrides the patch)")->check(CLI::PositiveNumber);
-  run->add_option("--ticks", ticks, "ticks to run (overrides the patch)")->check(CLI::PositiveNumber);
+  run->add_option("--duration", duration, "seconds to run (overrides the patch)")->check(NumberAtLeast(0, false));
+  run->add_option("--ticks", ticks, "ticks to run (overrides the patch)")->check(NumberAtLeast(1, true));
   run->add_option("--print-rate", printRate, "reports per second (overrides the patch; 0: every tick)")
-      ->check(CLI::NonNegativeNumber);
+      ->check(NumberAtLeast(0, true));
   std::string video = "auto";
   run->add_option("--video", video,
                   "image buffers for video actors: gl (headless OpenGL, frames can be saved), "
@@ -162,8 +186,23 @@ int main(int argc, char** argv) {
   run->add_flag("--list-outputs", options.mListOutputs,
                 "after the run, list each instance's outputs with IDs, current display names and last values");
   run->add_flag("--quiet-asserts", quiet, "do not print the plug-ins' failed assertions as they happen");
+  std::string jsonFile;
+  run->add_option("--json", jsonFile,
+                  "also write the run to FILE as JSON Lines: one object per report, then a summary with "
+                  "every count of the text summary");
 
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    // CLI11's own codes and range texts are not for users: one line, status 2.
+    std::cerr << "actorhost: " << e.what() << "\n"
+              << "Run 'actorhost --help' or 'actorhost run --help' for the options.\n";
+    return kBadCommandLine;
+  }
   if (inspect->parsed()) return Inspect(files);
   if (run->parsed()) {
     if (duration > 0) options.mDuration = duration;
@@ -171,7 +210,7 @@ int main(int argc, char** argv) {
     if (printRate >= 0) options.mPrintRate = printRate;
     options.mPaced = !fast;
     options.mPrintAssertions = !quiet;
-    return RunPatch(patchFile, std::move(options), video);
+    return RunPatch(patchFile, std::move(options), video, jsonFile);
   }
   return 0;
 }
