@@ -3,8 +3,8 @@
 
 #include <sstream>
 
-#include "host/patch.h"
-#include "host/patch_runner.h"
+#include "host/run/patch.h"
+#include "host/run/patch_runner.h"
 #include "probe_paths.h"
 
 using testing::HasSubstr;

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "host/host.h"
-#include "host/patch.h"
-#include "host/patch_runner.h"
+#include "host/run/patch.h"
+#include "host/run/patch_runner.h"
 #include "tests/suit_receiver/udp_test_support.h"
 #include "tools/suitsim/suit_frame.h"
 #include "tools/suitsim/walking_figure.h"

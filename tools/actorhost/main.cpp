@@ -21,10 +21,10 @@
 #include "host/gl/gl_image_buffer_backend.h"
 #include "host/gl/png_writer.h"
 #include "host/host_error.h"
-#include "host/patch.h"
-#include "host/patch_runner.h"
+#include "host/run/patch.h"
+#include "host/run/patch_runner.h"
 #include "host/plugin.h"
-#include "host/plugin_report.h"
+#include "host/run/plugin_report.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "host/host.h"
-#include "host/patch.h"
+#include "host/run/patch.h"
 #include "host/stream_health.h"
 
 namespace vhost {

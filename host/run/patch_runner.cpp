@@ -1,4 +1,4 @@
-#include "host/patch_runner.h"
+#include "host/run/patch_runner.h"
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "host/plugin_finder.h"
+#include "host/run/plugin_finder.h"
 #include "host/value_text.h"
 
 namespace vhost {

@@ -1,4 +1,4 @@
-#include "host/plugin_report.h"
+#include "host/run/plugin_report.h"
 
 #include <fmt/format.h>
 

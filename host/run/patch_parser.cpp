@@ -8,7 +8,7 @@
 #include <map>
 #include <sstream>
 
-#include "host/patch.h"
+#include "host/run/patch.h"
 
 namespace vhost {
 namespace {

@@ -1,4 +1,4 @@
-#include "host/plugin_finder.h"
+#include "host/run/plugin_finder.h"
 
 #include <fmt/format.h>
 #include <fmt/ranges.h>
