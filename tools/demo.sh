@@ -20,5 +20,7 @@ sim=$!
 trap 'kill $sim 2>/dev/null || true' EXIT
 sleep 0.3
 echo "== actorhost run $patch"
-(cd "$out" && "$root/build/tools/actorhost/actorhost" run "$patch" --plugin-dir "$root/build/plugins")
+# save folders are relative to the patch file: run a copy that sits in $out.
+cp "$patch" "$out/run.patch"
+"$root/build/tools/actorhost/actorhost" run "$out/run.patch" --plugin-dir "$root/build/plugins"
 echo "== frames: $(ls "$out"/demo-frames/*.png 2>/dev/null | wc -l) PNG files in $out/demo-frames/"
