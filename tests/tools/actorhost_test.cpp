@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 using testing::HasSubstr;
 using testing::Not;
@@ -179,4 +180,57 @@ TEST(ActorhostRun, HelpDescribesThePatchFormat) {
   EXPECT_THAT(run.mOutput, HasSubstr("wire FROM.OUTPUT -> TO.INPUT"));
   EXPECT_THAT(run.mOutput, HasSubstr("--list-outputs"));
   EXPECT_THAT(run.mOutput, HasSubstr("save INSTANCE.OUTPUT DIR [EVERY]"));
+}
+
+TEST(ActorhostRun, BadCommandLinesExitTwoWithAReadableRule) {
+  for (const char* arguments : {"run x.patch --duration 0", "run x.patch --print-rate -1", "frobnicate", ""}) {
+    const CRun run = RunActorhost(arguments);
+    EXPECT_EQ(run.mStatus, 2) << arguments << "\n" << run.mOutput;
+    EXPECT_THAT(run.mOutput, Not(HasSubstr("1797693134862315708145"))) << arguments;
+  }
+  EXPECT_THAT(RunActorhost("run x.patch --duration 0").mOutput, HasSubstr("--duration: '0' is not a number above 0"));
+  EXPECT_EQ(RunActorhost("run /nonexistent/x.patch").mStatus, 1);
+}
+
+TEST(ActorhostRun, WritesReportsAndASummaryAsJsonLines) {
+  const auto json = std::filesystem::temp_directory_path() / "vorl_actorhost_run.jsonl";
+  std::filesystem::remove(json);
+  const std::string patch = WritePatch("vorl_actorhost_json.patch",
+                                       "actor a test_actor count=12\nprint a.echo\nfps a.ticks\n"
+                                       "print_rate 2\nexpect a.echo == 12\n");
+  const CRun run = RunActorhost("run " + patch + " --fast --ticks 120 --json " + json.string() +
+                                " --plugin-dir " + PluginDir());
+  EXPECT_EQ(run.mStatus, 0) << run.mOutput;
+  std::ifstream in(json);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_THAT(lines.front(), HasSubstr("\"type\":\"report\""));
+  EXPECT_THAT(lines.front(), HasSubstr("\"output\":\"a.echo\""));
+  EXPECT_THAT(lines.back(), HasSubstr("\"type\":\"summary\""));
+  for (const char* key : {"\"ticks\":120", "\"violations\":0", "\"assertions\":0", "\"live_memory_blocks\":0",
+                          "\"held\":true", "\"exit_status\":0"})
+    EXPECT_THAT(lines.back(), HasSubstr(key));
+  std::filesystem::remove(json);
+}
+
+TEST(ActorhostRun, TheHelpExamplePatchRunsAsWritten) {
+  // The example in `run --help`, with a port of its own and a short run.
+  const std::string help = RunActorhost("run --help").mOutput;
+  const size_t from = help.find("Example:\n");
+  const size_t to = help.find("Each watcher", from);
+  ASSERT_NE(from, std::string::npos);
+  std::string example;
+  for (size_t at = help.find('\n', from) + 1; at < to;) {
+    const size_t end = help.find('\n', at);
+    example += help.substr(at, end - at) + "\n";
+    at = end + 1;
+  }
+  const size_t port = example.find("14043");
+  ASSERT_NE(port, std::string::npos);
+  example.replace(port, 5, "0");
+  const std::string patch = WritePatch("vorl_actorhost_example.patch", example + "duration 0.2\n");
+  const CRun run = RunActorhost("run " + patch + " --plugin-dir " + PluginDir());
+  EXPECT_EQ(run.mStatus, 0) << example << run.mOutput;
+  EXPECT_THAT(run.mOutput, HasSubstr("expect watcher.error == '': holds"));
 }
