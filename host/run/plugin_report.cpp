@@ -1,6 +1,7 @@
 #include "host/run/plugin_report.h"
 
 #include <fmt/format.h>
+#include <nlohmann/json.hpp>
 
 #include "host/four_char_code.h"
 #include "host/host.h"
@@ -64,6 +65,29 @@ std::string DescribePlugin(const CPlugin& plugin) {
     }
   }
   return out;
+}
+
+std::string DescribePluginJson(const CPlugin& plugin) {
+  nlohmann::json properties = nlohmann::json::array();
+  for (const CPropertyDescriptor& p : plugin.Properties()) {
+    nlohmann::json entry = {{"kind", std::string(PropertyKindName(p.mKind))},
+                            {"index", p.mIndex},
+                            {"name", p.mName},
+                            {"id", p.mID},
+                            {"type", p.mTypeText},
+                            {"display", p.mDisplay},
+                            {"default", p.mDefaultText}};
+    entry["minimum"] = p.mMinimum ? nlohmann::json(*p.mMinimum) : nlohmann::json(nullptr);
+    entry["maximum"] = p.mMaximum ? nlohmann::json(*p.mMaximum) : nlohmann::json(nullptr);
+    properties.push_back(std::move(entry));
+  }
+  const nlohmann::json object = {{"file", plugin.Path()},
+                                 {"display_name", plugin.DisplayName()},
+                                 {"class_code", plugin.ClassCode()},
+                                 {"actor_id", plugin.ActorID()},
+                                 {"warnings", plugin.Warnings()},
+                                 {"properties", properties}};
+  return object.dump();
 }
 
 }  // namespace vhost

@@ -15,5 +15,7 @@
 namespace vhost {
 
 std::string DescribePlugin(const CPlugin& plugin);
+// The same registration and properties as one JSON object (one line, no help texts).
+std::string DescribePluginJson(const CPlugin& plugin);
 
 }  // namespace vhost

@@ -234,3 +234,14 @@ TEST(ActorhostRun, TheHelpExamplePatchRunsAsWritten) {
   EXPECT_EQ(run.mStatus, 0) << example << run.mOutput;
   EXPECT_THAT(run.mOutput, HasSubstr("expect watcher.error == '': holds"));
 }
+
+TEST(ActorhostInspect, NamesAsInAPatchNotesForOtherFilesAndJson) {
+  const CRun byName = RunActorhost("inspect \"Test Actor\" " + std::string(VORL_HOST_PROBE_DIR) + "/no_entry.so");
+  EXPECT_EQ(byName.mStatus, 0) << byName.mOutput;
+  EXPECT_THAT(byName.mOutput, HasSubstr("display name  Test Actor"));
+  EXPECT_THAT(byName.mOutput, HasSubstr("not an actor plug-in, skipped"));
+  const CRun json = RunActorhost("inspect --json test_actor");
+  EXPECT_EQ(json.mStatus, 0) << json.mOutput;
+  EXPECT_THAT(json.mOutput, HasSubstr("\"display_name\":\"Test Actor\""));
+  EXPECT_THAT(json.mOutput, HasSubstr("\"name\":\"count\""));
+}

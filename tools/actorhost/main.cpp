@@ -24,6 +24,7 @@
 #include "host/run/patch.h"
 #include "host/run/patch_runner.h"
 #include "host/plugin.h"
+#include "host/run/plugin_finder.h"
 #include "host/run/plugin_report.h"
 
 namespace {
@@ -110,21 +111,34 @@ int RunPatch(const std::string& file, vhost::CRunOptions options, const std::str
   }
 }
 
-int Inspect(const std::vector<std::string>& files) {
+// Plug-ins are named as in a patch (a path, a file stem or a display name).
+// A file that is no actor plug-in (no GetActorInfo) is skipped with a note;
+// the status is 1 when a name cannot be loaded or nothing was inspected.
+int Inspect(const std::vector<std::string>& names, bool json) {
   int status = 0;
-  bool first = true;
-  for (const auto& file : files) {
+  size_t shown = 0;
+  const auto dirs = DefaultPluginDirs();
+  for (const auto& name : names) {
     try {
-      const auto& plugin = vhost::LoadPlugin(file);
-      if (!first) std::cout << '\n';
-      first = false;
-      std::cout << vhost::DescribePlugin(plugin);
+      const auto& plugin = vhost::FindPlugin(name, dirs);
+      if (json) {
+        std::cout << vhost::DescribePluginJson(plugin) << '\n';
+      } else {
+        if (shown > 0) std::cout << '\n';
+        std::cout << vhost::DescribePlugin(plugin);
+      }
+      ++shown;
     } catch (const vhost::CHostError& e) {
-      std::cerr << "actorhost: " << e.what() << '\n';
-      status = 1;
+      const std::string what = e.what();
+      if (what.find("does not export GetActorInfo") != std::string::npos) {
+        std::cerr << "actorhost: note: " << what << "; not an actor plug-in, skipped\n";
+      } else {
+        std::cerr << "actorhost: " << what << '\n';
+        status = 1;
+      }
     }
   }
-  return status;
+  return shown == 0 ? 1 : status;
 }
 
 }  // namespace
@@ -141,7 +155,12 @@ int main(int argc, char** argv) {
       "Print each plug-in's registration (display name, codes, constants) and every property "
       "(kind, index, name, ID, type, display, limits, default) with its help text. A file that "
       "cannot be loaded gives a one-line error and exit status 1.");
-  inspect->add_option("PLUGIN", files, "plug-in files (.so)")->required();
+  inspect->add_option("PLUGIN", files,
+                      "plug-in files (.so), or names as in a patch (file stem or display name in the "
+                      "plug-in directories)")
+      ->required();
+  bool inspectJson = false;
+  inspect->add_flag("--json", inspectJson, "one JSON object per plug-in, one a line");
 
   std::string patchFile;
   vhost::CRunOptions options;
@@ -203,7 +222,7 @@ int main(int argc, char** argv) {
               << "Run 'actorhost --help' or 'actorhost run --help' for the options.\n";
     return kBadCommandLine;
   }
-  if (inspect->parsed()) return Inspect(files);
+  if (inspect->parsed()) return Inspect(files, inspectJson);
   if (run->parsed()) {
     if (duration > 0) options.mDuration = duration;
     if (ticks > 0) options.mTicks = ticks;
