@@ -22,11 +22,16 @@ struct CIsolatedResult {
   std::vector<std::string> mFindings;  // what the work answered (also partial ones)
   int mSignal = 0;                     // kCrashed
   int mExitStatus = 0;                 // kExited: the work called exit itself
+  std::string mLastStep;               // the last NoteStep of the work, if any
   std::string mError;                  // kNotStarted: why
   double mSeconds = 0;
 };
 
 CIsolatedResult RunIsolated(const std::function<std::vector<std::string>()>& work, double timeLimitSeconds);
+
+// Tells the parent what the work is doing now, so that a crash or a hang
+// can say where it happened. Does nothing outside RunIsolated's child.
+void NoteStep(const std::string& step);
 
 // A readable name of a signal ("SIGSEGV (Segmentation fault)").
 std::string SignalName(int signal);

@@ -18,6 +18,8 @@ namespace vhost::validate {
 namespace {
 
 constexpr const char* kEndMark = "\x1e" "end";
+constexpr char kStepMark = '\x1f';
+int gChildPipe = -1;  // the write end, in the child only
 
 void WriteAll(int fd, const std::string& text) {
   size_t done = 0;
@@ -40,6 +42,7 @@ std::string OneLine(const std::string& text) {
 }
 
 [[noreturn]] void RunChild(int fd, const std::function<std::vector<std::string>()>& work) {
+  gChildPipe = fd;
   ::dup2(2, 1);  // whatever the plug-in prints stays off the report
   std::vector<std::string> findings;
   try {
@@ -59,6 +62,10 @@ std::string OneLine(const std::string& text) {
 }
 
 }  // namespace
+
+void NoteStep(const std::string& step) {
+  if (gChildPipe >= 0) WriteAll(gChildPipe, kStepMark + OneLine(step) + '\n');
+}
 
 std::string SignalName(int signal) {
   const char* abbrev = sigabbrev_np(signal);
@@ -124,6 +131,7 @@ CIsolatedResult RunIsolated(const std::function<std::vector<std::string>()>& wor
     std::string line = received.substr(begin, end - begin);
     begin = end + 1;
     if (line == kEndMark) complete = true;
+    else if (!line.empty() && line[0] == kStepMark) result.mLastStep = line.substr(1);
     else result.mFindings.push_back(std::move(line));
   }
   if (timedOut) {

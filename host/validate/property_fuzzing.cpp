@@ -12,6 +12,7 @@
 #include <random>
 
 #include "host/plugin.h"
+#include "host/validate/isolated_run.h"
 #include "host/validate/skeleton_package_builder.h"
 #include "host/validate/validation_host.h"
 #include "host/validate/validation_test.h"
@@ -102,15 +103,19 @@ CFindings FuzzProperties(const CTestContext& context) {
       const auto index = static_cast<uint16_t>(1 + rng() % a.InputCount());
       CHostileValue v = values.Pick(a.Input(index).mDescriptor);
       what = fmt::format("{} <- {} on input '{}'", a.Name(), v.mWhat, a.Input(index).mDescriptor.mName);
+      NoteStep(fmt::format("step {}: {}", step, what));
       host.InjectInput(a, index, v.mValue, 0);
     } else if (action < 88) {
       what = "messages";
+      NoteStep(fmt::format("step {}: every registered message kind", step));
       vh.SendRegisteredKinds();
     } else if (a.IsActive()) {
       what = a.Name() + " deactivated";
+      NoteStep(fmt::format("step {}: deactivating {}", step, a.Name()));
       host.Deactivate(a);
     } else {
       what = a.Name() + " activated";
+      NoteStep(fmt::format("step {}: activating {}", step, a.Name()));
       host.Activate(a);
     }
     vh.CheckPublishedPackages(findings, fmt::format("step {} ({})", step, what));

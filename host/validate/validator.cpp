@@ -116,6 +116,9 @@ std::vector<CTestResult> RunValidation(const CValidateOptions& options, std::ost
             result.mFindings.insert(result.mFindings.begin(), "could not start the test: " + run.mError);
             break;
         }
+        if (!run.mLastStep.empty() && (result.mStatus == ETestStatus::kCrashed || result.mStatus == ETestStatus::kHung)) {
+          result.mFindings.insert(result.mFindings.begin() + 1, "last step begun: " + run.mLastStep);
+        }
       }
       result.mFindings = Collapse(result.mFindings);
       if (result.mStatus != ETestStatus::kPassed) {

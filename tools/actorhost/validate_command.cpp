@@ -30,7 +30,8 @@ CValidateCommand::CValidateCommand(CLI::App& app) {
       ->capture_default_str();
   mCommand->add_option("--seed", mOptions.mSeed, "seed of the fuzzing (default: from the clock, printed)")
       ->each([this](const std::string&) { mSeedGiven = true; });
-  mCommand->add_option("--only", mOptions.mOnly, "run only this test (repeatable; see --list)");
+  mCommand->add_option("--only", mOptions.mOnly, "run only this test (repeatable; see --list)")
+      ->allow_extra_args(false);
   mCommand->add_flag("--in-process", mOptions.mInProcess,
                      "run the tests in this process, one after another, without time limits (for a debugger; "
                      "a crash ends the run)");
