@@ -42,5 +42,6 @@ void AddRegistrationTests(std::vector<CValidationTest>& tests);
 void AddLifecycleTests(std::vector<CValidationTest>& tests);
 void AddPropertyFuzzTests(std::vector<CValidationTest>& tests);
 void AddGraphTests(std::vector<CValidationTest>& tests);
+void AddMisorderedCallTests(std::vector<CValidationTest>& tests);
 
 }  // namespace vhost::validate

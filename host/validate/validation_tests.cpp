@@ -10,6 +10,7 @@ const std::vector<CValidationTest>& ValidationTests() {
     AddLifecycleTests(all);
     AddPropertyFuzzTests(all);
     AddGraphTests(all);
+    AddMisorderedCallTests(all);
     return all;
   }();
   return tests;

@@ -75,7 +75,8 @@ std::vector<CTestResult> RunValidation(const CValidateOptions& options, std::ost
       result.mTest = test.mName;
       result.mSeed = options.mSeed;
       result.mLevel = options.mLevel;
-      if (test.mMinimumLevel > options.mLevel) {
+      if (test.mMinimumLevel > options.mLevel ||
+          std::find(options.mSkip.begin(), options.mSkip.end(), test.mName) != options.mSkip.end()) {
         result.mStatus = ETestStatus::kSkipped;
         results.push_back(std::move(result));
         continue;
@@ -122,8 +123,12 @@ std::vector<CTestResult> RunValidation(const CValidateOptions& options, std::ost
       }
       result.mFindings = Collapse(result.mFindings);
       if (result.mStatus != ETestStatus::kPassed) {
-        result.mReproduce = fmt::format("{} validate --level {} --seed {} --only {} {}", Quoted(options.mProgram),
-                                        options.mLevel, options.mSeed, test.mName, Quoted(plugin));
+        const std::string limit =
+            options.mTimeLimitSeconds != CValidateOptions{}.mTimeLimitSeconds && !options.mInProcess
+                ? fmt::format(" --time-limit {:g}", options.mTimeLimitSeconds)
+                : std::string();
+        result.mReproduce = fmt::format("{} validate --level {} --seed {}{} --only {} {}", Quoted(options.mProgram),
+                                        options.mLevel, options.mSeed, limit, test.mName, Quoted(plugin));
       }
       progress << fmt::format("{:<5} {:<26} {:>7.2f} s  {}\n", StatusName(result.mStatus), test.mName,
                               result.mSeconds, plugin);

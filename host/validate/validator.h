@@ -25,6 +25,7 @@ struct CValidateOptions {
   int mLevel = 5;
   uint64_t mSeed = 1;
   std::vector<std::string> mOnly;  // test names; empty: every test of the level
+  std::vector<std::string> mSkip;  // test names left out (reported as skipped)
   bool mInProcess = false;
   double mTimeLimitSeconds = 60;
   std::string mProgram = "actorhost";  // how the reproducing command lines start

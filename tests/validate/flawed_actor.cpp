@@ -55,6 +55,7 @@ struct FlawedData {
   void* mReceiver;
   unsigned char* mPackage;  // from AllocateMemory, published on output 1
   uint32_t mFrame;
+  bool mActive;
 };
 
 void* Ref(ActorInfo* info) { return ReadAt<void*>(info, 40); }
@@ -70,6 +71,7 @@ void Publish(VorlaneParameters* params, ActorInfo* info, const void* package) {
 intptr_t ReceiveMessage(VorlaneParameters* params, uint32_t, uint16_t, const uint8_t*, uint32_t, void* refcon) {
   auto* info = static_cast<ActorInfo*>(refcon);
   FlawedData* data = Data(info);
+  if (data == nullptr || !data->mActive) return 0;  // a message already on its way at deactivation
 #ifdef FLAW_HANG
   volatile bool forever = true;
   while (forever) {
@@ -120,13 +122,20 @@ void CreateActor(VorlaneParameters* params, ActorInfo* info) {
 uint16_t DisposeActor(VorlaneParameters* params, ActorInfo* info) {
   FlawedData* data = Data(info);
   if (data == nullptr) return 0;
-  if (data->mPackage != nullptr) Service<FreeFn>(params, 0x120)(data->mPackage);
+#ifndef FLAW_RECEIVER_LEFT
+  if (data->mReceiver != nullptr) Service<UnregisterFn>(params, 0x10)(data->mReceiver);  // disposed while active
+#endif
+  if (data->mPackage != nullptr) {
+    Publish(params, info, nullptr);
+    Service<FreeFn>(params, 0x120)(data->mPackage);
+  }
   return Service<FreeFn>(params, 0x120)(data);
 }
 
 void ActivateActor(VorlaneParameters* params, ActorInfo* info, uint8_t active) {
   FlawedData* data = Data(info);
   if (data == nullptr) return;
+  data->mActive = active != 0;
   if (active != 0) {
     if (data->mReceiver == nullptr) {
       data->mReceiver = Service<RegisterFn>(params, 0x8)(&ReceiveMessage, 0, 0x80, info, 0, info);

@@ -32,6 +32,8 @@ CValidateCommand::CValidateCommand(CLI::App& app) {
       ->each([this](const std::string&) { mSeedGiven = true; });
   mCommand->add_option("--only", mOptions.mOnly, "run only this test (repeatable; see --list)")
       ->allow_extra_args(false);
+  mCommand->add_option("--skip", mOptions.mSkip, "leave this test out (repeatable; reported as skipped)")
+      ->allow_extra_args(false);
   mCommand->add_flag("--in-process", mOptions.mInProcess,
                      "run the tests in this process, one after another, without time limits (for a debugger; "
                      "a crash ends the run)");
@@ -53,7 +55,9 @@ int CValidateCommand::Run(const std::string& program) {
     std::cerr << "actorhost validate: name at least one plug-in file\n";
     return 1;
   }
-  for (const auto& only : mOptions.mOnly) {
+  std::vector<std::string> named = mOptions.mOnly;
+  named.insert(named.end(), mOptions.mSkip.begin(), mOptions.mSkip.end());
+  for (const auto& only : named) {
     bool known = false;
     for (const auto& t : ValidationTests()) known = known || t.mName == only;
     if (!known) {
