@@ -32,7 +32,8 @@ class CHostileValues {
     for (uint32_t points : {0u, 19u, 200u}) mPackages.emplace_back(points, rng);
     mPackages.emplace_back(19, rng);
     mPackages.back().SetSignature(0x6B6E6F74);  // 'knot': not a skeleton
-    mPackages.emplace_back(2, rng, 5000);       // the header claims more than is there
+    mPackages.emplace_back(19, rng);
+    mPackages.back().DamageHeader();            // unknown version, tracking state and unit
     mForeign.assign(8192, 0);
     for (auto& b : mForeign) b = static_cast<unsigned char>(rng());
     mZeros.assign(8192, 0);
@@ -61,7 +62,7 @@ class CHostileValues {
       case 16: return {"skeleton package with 19 points", CHostValue::Data(NextPackage(1))};
       case 17: return {"skeleton package with 200 points", CHostValue::Data(NextPackage(2))};
       case 18: return {"package with a wrong signature", CHostValue::Data(NextPackage(3))};
-      case 19: return {"package claiming 5000 points in a block of 2", CHostValue::Data(NextPackage(4))};
+      case 19: return {"skeleton package with a damaged header", CHostValue::Data(NextPackage(4))};
       case 20: {
         const uint16_t tag = std::uniform_int_distribution<uint16_t>(0, 12)(mRng);
         // Tags that carry pointers get null: a wild pointer is no test of anything.

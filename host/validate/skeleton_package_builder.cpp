@@ -7,7 +7,7 @@
 
 namespace vhost::validate {
 
-CSkeletonPackage::CSkeletonPackage(uint32_t points, std::mt19937_64& rng, int64_t claimedPoints)
+CSkeletonPackage::CSkeletonPackage(uint32_t points, std::mt19937_64& rng)
     : mBytes(layout::kSkelHeaderSize + points * layout::kSkelPointSize + 64, 0), mPoints(points) {
   unsigned char* b = mBytes.data();
   layout::WriteAt<uint32_t>(b, layout::kSkelSignature, layout::kSkeletonSignature);
@@ -15,8 +15,7 @@ CSkeletonPackage::CSkeletonPackage(uint32_t points, std::mt19937_64& rng, int64_
   std::memcpy(b + layout::kSkelTypeName, "skeleton", 9);
   b[layout::kSkelSkeletonID] = 1;
   b[layout::kSkelTrackingState] = 2;
-  layout::WriteAt<uint32_t>(b, layout::kSkelPointCount,
-                            claimedPoints >= 0 ? static_cast<uint32_t>(claimedPoints) : points);
+  layout::WriteAt<uint32_t>(b, layout::kSkelPointCount, points);
   for (uint32_t i = 0; i < points; ++i) {
     char name[layout::kSkelPointNameSize] = {};
     std::snprintf(name, sizeof name, "p%u", i);
@@ -27,6 +26,14 @@ CSkeletonPackage::CSkeletonPackage(uint32_t points, std::mt19937_64& rng, int64_
 
 void CSkeletonPackage::SetSignature(uint32_t signature) {
   layout::WriteAt<uint32_t>(mBytes.data(), layout::kSkelSignature, signature);
+}
+
+void CSkeletonPackage::DamageHeader() {
+  unsigned char* b = mBytes.data();
+  b[layout::kSkelVersion] = 0xFF;
+  b[layout::kSkelSkeletonID] = 0xFF;
+  b[layout::kSkelTrackingState] = 0xFF;
+  b[layout::kSkelUnit] = 0xFF;
 }
 
 void CSkeletonPackage::Fill(std::mt19937_64& rng) {

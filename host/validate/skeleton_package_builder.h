@@ -12,11 +12,15 @@ namespace vhost::validate {
 
 class CSkeletonPackage {
  public:
-  // `points` points named "p0", "p1", ... at random coordinates; the header
-  // says `points` unless `claimedPoints` says otherwise.
-  CSkeletonPackage(uint32_t points, std::mt19937_64& rng, int64_t claimedPoints = -1);
+  // `points` points named "p0", "p1", ... at random coordinates. The header
+  // always tells the truth about the count: a consumer cannot know the size
+  // of the block, so a package that claims more points than it holds is
+  // the producer's fault, and no test of a consumer.
+  CSkeletonPackage(uint32_t points, std::mt19937_64& rng);
 
   void SetSignature(uint32_t signature);
+  // Version, skeleton ID, tracking state and unit bytes of no known meaning.
+  void DamageHeader();
   // A new frame: the update count goes up and the coordinates move.
   void NextFrame(std::mt19937_64& rng);
   const void* Block() const { return mBytes.data(); }
