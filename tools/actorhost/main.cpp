@@ -2,6 +2,7 @@
 //
 //   actorhost inspect PLUGIN...   registration, properties and help of plug-in files
 //   actorhost run PATCH           load plug-ins, wire them, tick them, print outputs
+//   actorhost validate PLUGIN...  check plug-in files against the host contract
 //
 // All the work is in the host library; this file only reads the command line.
 #include <CLI/CLI.hpp>
@@ -26,6 +27,7 @@
 #include "host/plugin.h"
 #include "host/run/plugin_finder.h"
 #include "host/run/plugin_report.h"
+#include "tools/actorhost/validate_command.h"
 
 namespace {
 
@@ -210,6 +212,8 @@ int main(int argc, char** argv) {
                   "also write the run to FILE as JSON Lines: one object per report, then a summary with "
                   "every count of the text summary");
 
+  CValidateCommand validate(app);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -222,6 +226,7 @@ int main(int argc, char** argv) {
               << "Run 'actorhost --help' or 'actorhost run --help' for the options.\n";
     return kBadCommandLine;
   }
+  if (validate.Parsed()) return validate.Run(argv[0]);
   if (inspect->parsed()) return Inspect(files, inspectJson);
   if (run->parsed()) {
     if (duration > 0) options.mDuration = duration;
