@@ -90,6 +90,10 @@ TEST_F(WatcherHealth, CountsFramesAndHintsAfterTheSilence) {
   EXPECT_EQ(w.mError, "") << w.mError;
   EXPECT_EQ(w.mHint, "");
   EXPECT_EQ(w.mAge, 0.0);
+  // The watcher keeps the counter record at the end of its instance data.
+  ASSERT_TRUE(w.mCounters);
+  EXPECT_GE(w.mCounters->mFramesAccepted, 1u);
+  EXPECT_EQ(w.mCounters->mDatagramsRejected, 0u);
 
   health.Update(mHost, 1.5);
   EXPECT_EQ(health.Watchers()[0].mHint, "");
