@@ -122,7 +122,7 @@ TEST(Validator, PrintedCommandLineReproducesTheFailure) {
     ASSERT_NE(r, nullptr);
     ASSERT_NE(r->mStatus, ETestStatus::kPassed);
     std::string output;
-    EXPECT_EQ(Shell(r->mReproduce, output), 2) << r->mReproduce;
+    EXPECT_EQ(Shell(r->mReproduce, output), 3) << r->mReproduce;
     EXPECT_NE(output.find(vhost::validate::StatusName(r->mStatus) + " fuzz.properties"), std::string::npos) << output;
     EXPECT_NE(output.find(r->mFindings.front()), std::string::npos) << output;
     EXPECT_NE(output.find("1 tests: 0 passed, 1 failed"), std::string::npos) << output;

@@ -22,7 +22,8 @@ CValidateCommand::CValidateCommand(CLI::App& app) {
       "Each test runs in a child process with a time limit; a crash or hang is reported with the "
       "test's name and seed and the run goes on. Every failure prints the command line that "
       "reproduces it.\n"
-      "Exit status: 0 when every test of the level passed, 2 when one failed, 1 for usage errors.");
+      "Exit status, as for run: 0 when every test of the level passed, 1 when a named file does not "
+      "exist, 2 for a bad command line, 3 when a test failed.");
   mCommand->add_option("PLUGIN", mOptions.mPlugins, "plug-in files (.so)");
   mCommand->add_option("--level", mOptions.mLevel,
                        "strictness 1..10: higher levels run more tests, trials and cycles; 10 runs everything")
@@ -53,7 +54,7 @@ int CValidateCommand::Run(const std::string& program) {
   }
   if (mOptions.mPlugins.empty()) {
     std::cerr << "actorhost validate: name at least one plug-in file\n";
-    return 1;
+    return 2;
   }
   std::vector<std::string> named = mOptions.mOnly;
   named.insert(named.end(), mOptions.mSkip.begin(), mOptions.mSkip.end());
@@ -62,7 +63,7 @@ int CValidateCommand::Run(const std::string& program) {
     for (const auto& t : ValidationTests()) known = known || t.mName == only;
     if (!known) {
       std::cerr << "actorhost validate: no test named '" << only << "' (see --list)\n";
-      return 1;
+      return 2;
     }
   }
   for (auto& plugin : mOptions.mPlugins) {
@@ -83,5 +84,5 @@ int CValidateCommand::Run(const std::string& program) {
   std::string error;
   if (!mJUnit.empty() && !WriteJUnitReport(results, mJUnit, error)) std::cerr << "actorhost validate: " << error << '\n';
   if (!mJson.empty() && !WriteJsonReport(results, mJson, error)) std::cerr << "actorhost validate: " << error << '\n';
-  return AllPassed(results) ? 0 : 2;
+  return AllPassed(results) ? 0 : 3;
 }
