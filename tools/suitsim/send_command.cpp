@@ -89,7 +89,7 @@ int RunSendCommand(const SendOptions& options) {
   uint8_t frameBytes[kSuitFrameBytes];
 
   for (uint64_t tick = 0;; ++tick) {
-    if (options.mCount != 0 && tick >= options.mCount) break;
+    if (options.mCount > 0 && tick >= static_cast<uint64_t>(options.mCount)) break;
     if (StopRequested()) break;
     const auto due =
         start + std::chrono::duration_cast<Clock::duration>(period * static_cast<double>(tick));
@@ -159,5 +159,10 @@ int RunSendCommand(const SendOptions& options) {
     fmt::print("; {} send errors (last: {})", totals.mErrors, std::strerror(totals.mLastError));
   }
   fmt::print("\n");
+  if (totals.mErrors > 0 && totals.mDatagrams == 0) {
+    fmt::print(stderr, "suitsim send: no datagram could be sent to {} ({})\n", to->mText,
+               std::strerror(totals.mLastError));
+    return 1;
+  }
   return 0;
 }

@@ -23,11 +23,12 @@ struct SendOptions {
   std::vector<std::string> mFaults;  // fault names, used in turn
   uint64_t mFaultEvery = 10;         // every Nth frame of a suit is damaged
   uint64_t mBurstSize = 25;          // frames sent back to back by a burst
-  uint64_t mCount = 0;               // frames per suit; 0: no limit
+  int64_t mCount = 0;                // frames per suit; 0: no limit
   double mDuration = 0.0;            // seconds; 0: no limit
   uint32_t mSeed = 1;
   bool mQuiet = false;
 };
 
-// Returns the process exit code.
+// Returns the process exit code: 0, 1 when the socket cannot be opened or
+// every datagram failed, 2 for bad options.
 int RunSendCommand(const SendOptions& options);
