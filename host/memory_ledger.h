@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <unordered_map>
 
 namespace vhost {
@@ -37,6 +38,12 @@ class CMemoryLedger {
   uint64_t FreeCount() const { return mFrees; }
   uint64_t FailedCount() const { return mFailed; }
   bool Owns(const void* block) const { return mBlocks.count(const_cast<void*>(block)) != 0; }
+  // The size asked for a live block; nothing for any other pointer.
+  std::optional<uint64_t> BlockSize(const void* block) const {
+    const auto it = mBlocks.find(const_cast<void*>(block));
+    if (it == mBlocks.end()) return std::nullopt;
+    return it->second;
+  }
 
  private:
   std::unordered_map<void*, uint64_t> mBlocks;  // block -> requested size
