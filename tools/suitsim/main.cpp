@@ -113,6 +113,10 @@ int main(int argc, char** argv) {
       ->capture_default_str()
       ->check(WholeNumber(0, 4294967295LL));
   sendCommand->add_flag("--quiet", send.mQuiet, "No progress line");
+  sendCommand->add_flag("--report-sends", send.mReportSends,
+                        "Print 'frame SUIT TICK NANOSECONDS X Z DAMAGED' on stdout for every\n"
+                        "datagram sent: the steady-clock time just before sendto, and the hip\n"
+                        "record's position bits at bytes 44 and 48 (hex), to match what arrives");
 
   RecordOptions record;
   CLI::App* recordCommand = app.add_subcommand(

@@ -27,6 +27,7 @@ struct SendOptions {
   double mDuration = 0.0;            // seconds; 0: no limit
   uint32_t mSeed = 1;
   bool mQuiet = false;
+  bool mReportSends = false;  // a "frame ..." line on stdout per datagram sent
 };
 
 // Returns the process exit code: 0, 1 when the socket cannot be opened or
