@@ -139,7 +139,7 @@ int RunDemo(const SDemoOptions& options) {
       state.mScope = &host.AddInstance(scopePlugin, "scope-" + suit);
       host.Create(*state.mScope);
       const std::pair<const char*, double> look[] = {
-          {"width", options.mWidth}, {"height", options.mHeight}, {"obj_size", 4},   {"origin_size", 0.5},
+          {"width", options.mWidth}, {"height", options.mHeight}, {"obj_size", 6},   {"origin_size", 0.5},
           {"z_translate", -6},       {"y_translate", -0.8},      {"x_rotation", 12}, {"lighting", 0}};
       for (const auto& [name, value] : look)
         host.PresetInput(*state.mScope, host.InputIndex(*state.mScope, name), vhost::CHostValue::Float(value));
@@ -220,7 +220,10 @@ int RunDemo(const SDemoOptions& options) {
     std::this_thread::sleep_until(nextTick);
     nextTick += kTickPeriod;
     const double now = SecondsSince(start);
-    if (!stopping && (now >= options.mDuration || Interrupted())) {
+    // A watcher that could not bind shows nothing worth waiting for.
+    bool failed = false;
+    for (const vhost::CWatcherHealth& h : health.Watchers()) failed = failed || !h.mError.empty();
+    if (!stopping && (now >= options.mDuration || Interrupted() || (failed && now > 0.5))) {
       stopping = true;
       stoppedAt = now;
       for (SWatcherState& state : streams) state.mSimulator->Stop();
@@ -329,11 +332,14 @@ int RunDemo(const SDemoOptions& options) {
     result.mWentSilent = state.mWentSilent;
     summary.mFramesSaved += state.mFramesSaved;
     summary.mScopeFps.push_back(stoppedAt > 0 ? static_cast<double>(state.mFrames) / stoppedAt : 0.0);
-    if (!h.mError.empty()) {
+    if (!h.mError.empty() && h.mError.find("bind") != std::string::npos) {
       summary.mProblems.push_back(fmt::format(
-          "{} reports '{}': when port {} is held by another program, stop that program or pick another "
-          "port with --port",
+          "{} reports '{}': port {} is held by another program; stop that program, or pick another "
+          "port with --port (without --port the demo finds a free one)",
           h.mName, h.mError, port));
+    } else if (!h.mError.empty()) {
+      summary.mProblems.push_back(fmt::format(
+          "{} reports '{}': the watcher cannot receive; check its recv_ip_port and the network", h.mName, h.mError));
     } else if (result.mReceived == 0) {
       summary.mProblems.push_back(fmt::format(
           "{} received nothing on port {}: check that suitsim runs ({}) and that nothing filters loopback UDP",
@@ -380,7 +386,10 @@ int RunDemo(const SDemoOptions& options) {
   }
   fmt::print("  render {:.2f} ms per request; {} PNG files in {}\n", summary.mRenderMs, summary.mFramesSaved,
              (output / "frames").string());
-  fmt::print("  {}: contact-sheet.png, animation.gif, summary.json\n", output.string());
+  std::string files;
+  for (const char* name : {"contact-sheet.png", "animation.gif", "summary.json"})
+    if (fs::exists(output / name)) files += std::string(files.empty() ? "" : ", ") + name;
+  fmt::print("  in {}: {}\n", output.string(), files);
   for (const std::string& problem : summary.mProblems) fmt::print(stderr, "demo: {}\n", problem);
   if (!host.Violations().empty()) {
     fmt::print(stderr, "demo: the host saw {} contract violations, first: {}\n", host.Violations().size(),

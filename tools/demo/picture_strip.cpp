@@ -148,6 +148,8 @@ bool WriteAnimationGif(const std::string& path, const std::vector<SFrameRow>& ro
         c.Green = static_cast<GifByteType>(g * 255 / 6);
         c.Blue = static_cast<GifByteType>(b * 255 / 5);
       }
+  // Delays and looping are GIF89a extensions.
+  EGifSetGifVersion(gif, true);
   ColorMapObject* map = GifMakeMapObject(256, colours);
   bool good = map != nullptr && EGifPutScreenDesc(gif, canvas.mWidth, canvas.mHeight, 8, 0, map) == GIF_OK;
   GifFreeMapObject(map);
