@@ -37,6 +37,7 @@ constexpr double kViewPeriod = 0.25;
 // After the simulators stop: frames still on their way get this long.
 constexpr double kDrainSeconds = 1.0;
 constexpr size_t kSheetColumns = 4;
+constexpr double kFigureSpacing = 2.5;
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -140,7 +141,9 @@ int RunDemo(const SDemoOptions& options) {
       host.Create(*state.mScope);
       const std::pair<const char*, double> look[] = {
           {"width", options.mWidth}, {"height", options.mHeight}, {"obj_size", 6},   {"origin_size", 0.5},
-          {"z_translate", -6},       {"y_translate", -0.8},      {"x_rotation", 12}, {"lighting", 0}};
+          {"z_translate", -6},       {"y_translate", -0.8},      {"x_rotation", 12}, {"lighting", 0},
+          // suitsim's figure N walks round a circle centred 2.5 N m along x.
+          {"x_translate", -kFigureSpacing * static_cast<double>(streams.size())}};
       for (const auto& [name, value] : look)
         host.PresetInput(*state.mScope, host.InputIndex(*state.mScope, name), vhost::CHostValue::Float(value));
       host.Connect(*state.mWatcher, host.OutputIndex(*state.mWatcher, "skeleton"), *state.mScope,
@@ -171,9 +174,11 @@ int RunDemo(const SDemoOptions& options) {
   const Clock::time_point start = Clock::now();
   vhost::CStreamHealth health;
   health.TrackWatchers(host, 0.0);
-  for (SWatcherState& state : streams) {
+  for (size_t i = 0; i < streams.size(); ++i) {
+    SWatcherState& state = streams[i];
     state.mSimulator = std::make_unique<CSuitProcess>();
-    if (!state.mSimulator->Start(suitsim, state.mSuit, options.mRate, static_cast<uint16_t>(port), error)) {
+    if (!state.mSimulator->Start(suitsim, state.mSuit, static_cast<int>(i), options.mRate,
+                                 static_cast<uint16_t>(port), error)) {
       fmt::print(stderr, "demo: {}\n", error);
       return 1;
     }

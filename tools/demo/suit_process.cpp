@@ -14,14 +14,14 @@ extern char** environ;
 
 CSuitProcess::~CSuitProcess() { Stop(); }
 
-bool CSuitProcess::Start(const std::string& suitsim, const std::string& suit, double rate,
-                         uint16_t port, std::string& error) {
+bool CSuitProcess::Start(const std::string& suitsim, const std::string& suit, int figure,
+                         double rate, uint16_t port, std::string& error) {
   int ends[2];
   if (pipe(ends) != 0) {
     error = std::string("cannot make a pipe: ") + std::strerror(errno);
     return false;
   }
-  std::vector<std::string> arguments = {suitsim, "send", "--suit", suit, "--rate",
+  std::vector<std::string> arguments = {suitsim, "send", "--suit", suit, "--figure", std::to_string(figure), "--rate",
                                         std::to_string(rate), "--to",
                                         "127.0.0.1:" + std::to_string(port), "--quiet",
                                         "--report-sends"};

@@ -26,8 +26,8 @@ class CSuitProcess {
 
   // Starts `suitsim send` for one suit. False with `error` set when the
   // program cannot be started.
-  bool Start(const std::string& suitsim, const std::string& suit, double rate, uint16_t port,
-             std::string& error);
+  bool Start(const std::string& suitsim, const std::string& suit, int figure, double rate,
+             uint16_t port, std::string& error);
   // Asks the child to stop (SIGINT), reads the rest of its output and waits
   // for it; its exit code, or nothing when it ended by a signal.
   std::optional<int> Stop();

@@ -85,6 +85,12 @@ int main(int argc, char** argv) {
   sendCommand->add_option("--ttl", send.mTtl, "Multicast time-to-live")
       ->capture_default_str()
       ->check(WholeNumber(0, 255));
+  sendCommand
+      ->add_option("--figure", send.mFirstFigure,
+                   "Figure of the first suit (each has its own circle and gait phase); the next\n"
+                   "suits take the following ones")
+      ->capture_default_str()
+      ->check(WholeNumber(0, 2600));
   sendCommand->add_flag("--shuffle", send.mShuffle,
                         "Send the 19 records of each frame in a random order");
   sendCommand

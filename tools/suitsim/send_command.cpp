@@ -89,7 +89,7 @@ int RunSendCommand(const SendOptions& options) {
   }
 
   std::vector<CWalkingFigure> figures;
-  for (size_t i = 0; i < suits.size(); ++i) figures.emplace_back(static_cast<int>(i));
+  for (size_t i = 0; i < suits.size(); ++i) figures.emplace_back(options.mFirstFigure + static_cast<int>(i));
 
   InstallStopSignalHandlers();
   if (!options.mQuiet) {

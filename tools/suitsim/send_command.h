@@ -15,6 +15,7 @@
 
 struct SendOptions {
   std::vector<std::string> mSuitIDs;  // 3 characters each; empty: "E46"
+  int mFirstFigure = 0;               // figure of the first suit; the next ones follow
   int mGeneratedSuits = 0;            // extra IDs A00, A01, ...
   double mRate = 100.0;               // frames per second per suit
   std::string mTo = "127.0.0.1:14043";
