@@ -1,6 +1,5 @@
 #include "host/plugin.h"
 
-#include <dlfcn.h>
 #include <fmt/format.h>
 
 #include <filesystem>
@@ -10,6 +9,7 @@
 #include <variant>
 
 #include "host/host_error.h"
+#include "host/plugin_library.h"
 #include "host/property_definition_parser.h"
 #include "host/service_table.h"
 
@@ -79,38 +79,42 @@ std::vector<CPropertyDescriptor> CPlugin::Outputs() const {
   return outputs;
 }
 
-const CPlugin& LoadPlugin(const std::string& path) {
+CPlugin::CPlugin() = default;
+CPlugin::~CPlugin() = default;
+
+namespace {
+
+// The canonical spelling of `path`, or a CHostError when there is no file.
+std::string PluginKey(const std::string& path) {
   namespace fs = std::filesystem;
   std::error_code ec;
   if (!fs::exists(path, ec)) throw CHostError(fmt::format("{}: no such file", path));
   const std::string canonical = fs::canonical(path, ec).string();
-  const std::string key = ec ? path : canonical;
+  return ec ? path : canonical;
+}
 
-  auto& files = LoadedFiles();
-  std::lock_guard lock(files.mMutex);
-  if (auto it = files.mFiles.find(key); it != files.mFiles.end()) {
-    if (auto* error = std::get_if<std::string>(&it->second)) throw CHostError(*error);
-    return *std::get<std::unique_ptr<CPlugin>>(it->second);
-  }
-  auto refuse = [&](const std::string& reason) -> const CPlugin& {
-    const std::string message = fmt::format("{}: {}", path, reason);
-    files.mFiles.emplace(key, message);
-    throw CHostError(message);
+}  // namespace
+
+// Loads and checks the file `key` (canonical) names; throws CHostError naming
+// `path` as the caller spelt it.
+std::unique_ptr<CPlugin> OpenPlugin(const std::string& path, const std::string& key) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  auto refuse = [&](const std::string& reason) -> std::unique_ptr<CPlugin> {
+    throw CHostError(fmt::format("{}: {}", path, reason));
   };
 
   if (!fs::is_regular_file(key, ec)) return refuse("not a regular file");
-  // Absolute so that dlopen never searches the library path for it.
+  // Absolute so that the loader never searches the library path for it.
   const std::string absolute = fs::absolute(key, ec).string();
-  void* handle = dlopen(absolute.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) {
-    const char* why = dlerror();
-    return refuse(fmt::format("not a loadable shared library ({})", why != nullptr ? why : "?"));
-  }
-  dlerror();
-  void* symbol = dlsym(handle, "GetActorInfo");
+  std::string why;
+  std::unique_ptr<CPluginLibrary> library = CPluginLibrary::Open(absolute, why);
+  if (library == nullptr) return refuse(fmt::format("not a loadable shared library ({})", why));
+  void* symbol = library->Symbol("GetActorInfo");
   if (symbol == nullptr) return refuse("does not export GetActorInfo");
 
   std::unique_ptr<CPlugin> plugin(new CPlugin);
+  plugin->mLibrary = std::move(library);
   plugin->mPath = absolute;
   auto getActorInfo = reinterpret_cast<GetActorInfoFn>(symbol);
   getActorInfo(nullptr, reinterpret_cast<ActorInfo*>(plugin->mRegistration.data()));
@@ -157,9 +161,31 @@ const CPlugin& LoadPlugin(const std::string& path) {
   } catch (const CPropertyDefinitionError& e) {
     return refuse(fmt::format("property definitions: {}", e.what()));
   }
+  return plugin;
+}
+
+const CPlugin& LoadPlugin(const std::string& path) {
+  const std::string key = PluginKey(path);
+  auto& files = LoadedFiles();
+  std::lock_guard lock(files.mMutex);
+  if (auto it = files.mFiles.find(key); it != files.mFiles.end()) {
+    if (auto* error = std::get_if<std::string>(&it->second)) throw CHostError(*error);
+    return *std::get<std::unique_ptr<CPlugin>>(it->second);
+  }
+  std::unique_ptr<CPlugin> plugin;
+  try {
+    plugin = OpenPlugin(path, key);
+  } catch (const CHostError& e) {
+    files.mFiles.emplace(key, std::string(e.what()));
+    throw;
+  }
   const CPlugin& result = *plugin;
   files.mFiles.emplace(key, std::move(plugin));
   return result;
+}
+
+std::unique_ptr<CPlugin> LoadPluginUnshared(const std::string& path) {
+  return OpenPlugin(path, PluginKey(path));
 }
 
 }  // namespace vhost

@@ -1,20 +1,22 @@
 // A loaded plug-in file: its registration record, entry points and parsed
 // property declarations.
 //
-// LoadPlugin opens a file with dlopen(RTLD_NOW | RTLD_LOCAL), calls its
-// GetActorInfo once with a zeroed 744-byte record, checks that every entry
+// LoadPlugin opens a file through CPluginLibrary (immediate binding), calls
+// its GetActorInfo once with a zeroed 744-byte record, checks that every entry
 // point each actor writes is there (PropertyStringToValue may be null), and
 // parses the property definition string. A file is loaded once per process,
-// whatever path spelling names it, and never unloaded: a plug-in's own
-// threads may still be returning through its code after its last instance
-// went. A refused file is remembered too, so GetActorInfo never runs twice.
+// whatever path spelling names it, and never unloaded, so a plug-in that
+// leaves work running after its last instance went cannot hurt the host. A
+// refused file is remembered too, so GetActorInfo never runs twice.
+// LoadPluginUnshared gives a load of its own that ends with its CPlugin.
 //
-// Thread-safety: LoadPlugin may be called from any thread; a CPlugin is
-// immutable once returned and lives until the process ends.
+// Thread-safety: both may be called from any thread; a CPlugin is immutable
+// once returned. One from LoadPlugin lives until the process ends.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,10 +26,13 @@
 
 namespace vhost {
 
+class CPluginLibrary;
+
 class CPlugin {
  public:
   CPlugin(const CPlugin&) = delete;
   CPlugin& operator=(const CPlugin&) = delete;
+  ~CPlugin();  // unloads the file when this load was the last holder of it
 
   const std::string& Path() const { return mPath; }  // as first loaded, made absolute
   const std::string& DisplayName() const { return mDisplayName; }
@@ -60,9 +65,10 @@ class CPlugin {
   DrawActorDefinedAreaFn mDrawActorDefinedArea = nullptr;
 
  private:
-  friend const CPlugin& LoadPlugin(const std::string& path);
-  CPlugin() = default;
+  friend std::unique_ptr<CPlugin> OpenPlugin(const std::string& path, const std::string& key);
+  CPlugin();
 
+  std::unique_ptr<CPluginLibrary> mLibrary;  // first member: unloaded after everything else
   std::string mPath;
   std::string mDisplayName;
   alignas(16) std::array<unsigned char, layout::kActorInfoSize> mRegistration{};
@@ -76,5 +82,10 @@ class CPlugin {
 // GetActorInfo, leaves a required entry point null (naming the slot) or
 // declares its properties wrongly (naming the line).
 const CPlugin& LoadPlugin(const std::string& path);
+
+// A load of its own, outside the process-wide cache: GetActorInfo is called on
+// it, the record checked as LoadPlugin does; destroying the returned CPlugin
+// unloads the file. Throws CHostError as LoadPlugin does.
+std::unique_ptr<CPlugin> LoadPluginUnshared(const std::string& path);
 
 }  // namespace vhost

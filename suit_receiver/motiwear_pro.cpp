@@ -16,10 +16,12 @@
 #endif
 
 #include "suit_receiver/motiwear_message.h"
+#include "suit_receiver/receiver_threads.h"
 #include "suit_receiver/suit_frame_layout.h"
 
 std::atomic<int> CMotiWearPro::sMotiWearThreadsRunning{0};
 std::atomic<bool> CMotiWearPro::sSimulateThreadStartFailure{false};
+std::atomic<size_t> CMotiWearPro::sPendingLimitForTesting{0};
 
 namespace {
 
@@ -62,8 +64,7 @@ CMotiWearPro::CMotiWearPro(VorlaneParameters* params, CMotiWearOwner* owner,
       throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
                               "thread constructor failed");
     }
-    mThread = std::thread(&CMotiWearPro::ThreadMain, this);
-    mThread.detach();
+    CReceiverThreads::Start([this] { ThreadMain(); });
   } catch (...) {
     // No thread will ever end for us: stand in for its end so that the last
     // Release destroys the object and the running count is not left raised.
@@ -82,7 +83,7 @@ CMotiWearPro::CMotiWearPro(VorlaneParameters* params, CMotiWearOwner* owner,
 
 CMotiWearPro::~CMotiWearPro() {
   // Datagrams that arrived after the last Service have no one to go to.
-  std::vector<CMotiWearMessage*> pending;
+  std::deque<CMotiWearMessage*> pending;
   {
     CMutexLock lock(mLock);
     pending.swap(mPending);
@@ -120,7 +121,7 @@ bool CMotiWearPro::Matches(const std::string& groupAddress, int port) const {
 }
 
 void CMotiWearPro::Service() {
-  std::vector<CMotiWearMessage*> batch;
+  std::deque<CMotiWearMessage*> batch;
   {
     CMutexLock lock(mLock);
     batch.swap(mPending);
@@ -145,6 +146,16 @@ bool CMotiWearPro::IsThreadDone() {
 size_t CMotiWearPro::GetPendingCount() {
   CMutexLock lock(mLock);
   return mPending.size();
+}
+
+bool CMotiWearPro::IsListening() {
+  CMutexLock lock(mLock);
+  return mListening;
+}
+
+uint64_t CMotiWearPro::GetDroppedCount() {
+  CMutexLock lock(mLock);
+  return mDroppedCount;
 }
 
 void CMotiWearPro::SetError(int error, const char* format, ...) {
@@ -223,6 +234,8 @@ int CMotiWearPro::Startup() {
   }
 
   if (bind(mSocket, reinterpret_cast<const sockaddr*>(&mBindAddress), sizeof(mBindAddress)) == 0) {
+    CMutexLock lock(mLock);
+    mListening = true;
     return 0;
   }
   const int error = LastSocketError();
@@ -296,11 +309,20 @@ void CMotiWearPro::QueueDatagram(const uint8_t* buffer, size_t length) {
   } catch (const std::bad_alloc&) {
     return;  // out of memory: this datagram is lost, the next may fit
   }
+  const size_t testLimit = sPendingLimitForTesting.load();
+  const size_t limit = testLimit != 0 ? testLimit : kMaxPendingMessages;
   CMutexLock lock(mLock);
   try {
     mPending.insert(mPending.end(), messages.begin(), messages.end());
   } catch (const std::bad_alloc&) {
     for (CMotiWearMessage* message : messages) message->Release();
+  }
+  // The queue's messages are referenced by the queue alone until Service
+  // hands them out, so they may be released here.
+  while (mPending.size() > limit) {
+    mPending.front()->Release();
+    mPending.pop_front();
+    ++mDroppedCount;
   }
 }
 

@@ -1,6 +1,6 @@
 // CMotiWearPro: one UDP receiver. It owns a socket bound to one port
-// (optionally joined to one IPv4 multicast group) and one detached network
-// thread that turns each datagram into a CMotiWearMessage and queues it until
+// (optionally joined to one IPv4 multicast group) and one network thread
+// (kept by CReceiverThreads) that turns each datagram into a CMotiWearMessage and queues it until
 // the host's main thread collects the queue with Service and hands every
 // message to the receiver's clients.
 //
@@ -22,8 +22,9 @@
 
 #include <atomic>
 #include <cstdarg>
+#include <cstdint>
+#include <deque>
 #include <string>
-#include <thread>
 #include <vector>
 
 #if defined(_WIN32)
@@ -87,6 +88,18 @@ class CMotiWearPro {
   bool IsThreadDone() VORL_EXCLUDES(mLock);
   // Messages received and not yet handed out by Service.
   size_t GetPendingCount() VORL_EXCLUDES(mLock);
+  // True once the socket is bound (and stays true after it closed): from
+  // then on datagrams sent to the port reach this receiver.
+  bool IsListening() VORL_EXCLUDES(mLock);
+  // Messages dropped, oldest first, because kMaxPendingMessages were already
+  // waiting for Service; counted over the receiver's whole life.
+  uint64_t GetDroppedCount() VORL_EXCLUDES(mLock);
+
+  // The pending queue's bound: about 3 s of frames from 200 suits at 60
+  // frames a second. A host that stops ticking costs at most this much.
+  static constexpr size_t kMaxPendingMessages = 36000;
+  // Test seam: a lower bound than kMaxPendingMessages while not 0.
+  static std::atomic<size_t> sPendingLimitForTesting;
 
   // Live network threads, all receivers together. Raised before a thread is
   // started, lowered as that thread's last action (or at once when it could
@@ -140,10 +153,11 @@ class CMotiWearPro {
 
   std::atomic<int> mRefCount{1};
   CMotiWearOwner* const mOwner;
-  std::thread mThread;               // detached right after it started
   std::atomic<bool> mRunning{true};  // the loop goes on while true
   bool mThreadDone VORL_GUARDED_BY(mLock) = false;
   bool mReleased VORL_GUARDED_BY(mLock) = false;  // the last Release is done with us
+  bool mListening VORL_GUARDED_BY(mLock) = false;
+  uint64_t mDroppedCount VORL_GUARDED_BY(mLock) = 0;
   const std::string mGroupAddress;
   const int mPort;
   SocketHandle mSocket = kNoSocket;  // [network thread]; under the lock in Shutdown
@@ -152,5 +166,5 @@ class CMotiWearPro {
 #if defined(_WIN32)
   bool mWinsockStarted = false;
 #endif
-  std::vector<CMotiWearMessage*> mPending VORL_GUARDED_BY(mLock);  // one reference each
+  std::deque<CMotiWearMessage*> mPending VORL_GUARDED_BY(mLock);  // one reference each
 };

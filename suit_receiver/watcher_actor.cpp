@@ -18,6 +18,7 @@
 #include "suit_receiver/motiwear_message.h"
 #include "suit_receiver/motiwear_mgr.h"
 #include "suit_receiver/motiwear_pro.h"
+#include "suit_receiver/receiver_threads.h"
 #include "suit_receiver/watcher_info.h"
 
 int CWatcherActor::sMotiWearActorsInstantiated = 0;
@@ -86,6 +87,8 @@ void NameJointsFromTemplate(WatcherInfo* info) {
 void AcquireReceiver(WatcherInfo* info) {
   info->mReceiver = CMotiWearMgr::sMotiWearMgr.AcquireMotiWearPro(
       info->mParameters, std::string(info->mGroupAddress), info->mPort);
+  // Drops of a shared receiver before this instance joined are not its own.
+  info->mSeenDropCount = info->mReceiver->GetDroppedCount();
   info->mReceiver->mClients.AddClient(info->mClient);
   info->mReceiver->mClients.SetSuitID(info->mClient, std::string(info->mSuitID));
 }
@@ -95,6 +98,50 @@ void ReleaseReceiver(WatcherInfo* info) {
   if (info->mClient != nullptr) info->mReceiver->mClients.RemoveClient(info->mClient);
   info->mReceiver->Release();
   info->mReceiver = nullptr;
+}
+
+// Adds the messages the receiver dropped since the last look.
+void CountDrops(WatcherInfo* info) {
+  if (info->mReceiver == nullptr) return;
+  const uint64_t dropped = info->mReceiver->GetDroppedCount();
+  if (dropped > info->mSeenDropCount) info->mCounters.mMessagesDropped += dropped - info->mSeenDropCount;
+  info->mSeenDropCount = dropped;
+}
+
+// Undoes what activation made: the message receiver, the receiver and its
+// client, the queued messages and the package (cleared on `skeleton` first,
+// as consumers may hold the pointer until the next value).
+void Deactivate(VorlaneParameters* params, WatcherInfo* info) {
+  if (info->mReceiverHandle != nullptr) {
+    Host::UnregisterMessageReceiver(params, info->mReceiverHandle);
+    info->mReceiverHandle = nullptr;
+  }
+  ReleaseReceiver(info);
+  delete info->mClient;
+  info->mClient = nullptr;
+  if (info->mPackets != nullptr) {
+    // Another instance on the same receiver may have queued some since this
+    // instance's last ReceiveMessage.
+    for (CMotiWearMessage* message : *info->mPackets) message->Release();
+    delete info->mPackets;
+    info->mPackets = nullptr;
+  }
+  SendSkeleton(info, nullptr);
+  if (info->mSkeleton != nullptr) {
+    DisposeSkeletonPkg(info->mSkeleton);
+    info->mSkeleton = nullptr;
+  }
+}
+
+bool IsActive(const WatcherInfo* info) {
+  return info->mClient != nullptr || info->mReceiverHandle != nullptr || info->mPackets != nullptr;
+}
+
+// True when the message carries a decoded suit frame.
+bool IsFrame(CMotiWearData* frame) {
+  if (frame == nullptr) return false;
+  CMutexLock lock(*frame);
+  return frame->mNewData;
 }
 
 // A frame passes when the filter is empty, or has the frame's length and
@@ -125,6 +172,8 @@ void CWatcherActor::Create(VorlaneParameters* params, ActorInfo* info) {
   if (data != nullptr) {
     data->mParameters = params;
     data->mActorInfo = info;
+    data->mCounters.mSignature = CWatcherStreamCounters::kSignature;
+    data->mCounters.mVersion = CWatcherStreamCounters::kVersion;
   }
   // Counted even without a data block, so that DisposeActor stays balanced.
   ++sMotiWearActorsInstantiated;
@@ -132,58 +181,44 @@ void CWatcherActor::Create(VorlaneParameters* params, ActorInfo* info) {
 
 uint16_t CWatcherActor::Dispose(VorlaneParameters* params, ActorInfo* info) {
   VORL_ASSERT(params, kActorName, sMotiWearActorsInstantiated > 0);
+  // A host that skipped ActivateActor(0) still gets back what activation
+  // made; otherwise a shared receiver would call into the freed block.
+  auto* data = ActorData<WatcherInfo>(info);
+  if (data != nullptr && IsActive(data)) Deactivate(params, data);
   if (sMotiWearActorsInstantiated-- == 1) {
-    // No receiver thread may outlive the last instance: the plug-in file may
-    // be unloaded after it.
+    // No receiver thread may outlive the last instance, not even its last
+    // instructions: the plug-in file may be unloaded right after this call.
     while (CMotiWearPro::sMotiWearThreadsRunning.load() > 0)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    CReceiverThreads::JoinAll();
   }
   return DisposeActorData(params, info, kActorName);
 }
 
 void CWatcherActor::Activate(VorlaneParameters* params, ActorInfo* actor, uint8_t active) {
   auto* info = ActorData<WatcherInfo>(actor);
-  if (active != 0) {
-    info->mGroupAddress[0] = 0;
-    info->mPort = 0;
-    info->mPortChanged = 0;
-    info->mSeenErrorCount = 0;
-    info->mReceiver = nullptr;
-    info->mSuitID[0] = 0;
-    info->mInitialized = 0;
-    info->mLabelsValid = 0;
-    info->mNameJoints = 0;
-    info->mSkeleton = nullptr;
-    info->mReceiverHandle =
-        Host::RegisterMessageReceiver(params, &CActorEntryPoints<CWatcherActor>::ReceiveMessage,
-                                      kServiceMessageMask, actor, actor);
-    info->mClient = new CMotiWearClient;
-    info->mClient->mCallback = &MotiWearCallback;
-    info->mClient->mContext = info;
-    info->mPackets = new std::vector<CMotiWearMessage*>;
-    return;
-  }
+  if (info == nullptr) return;
+  // A repeated activation first gives back what the previous one made.
+  if (IsActive(info)) Deactivate(params, info);
+  if (active == 0) return;
 
-  if (info->mReceiverHandle != nullptr) {
-    Host::UnregisterMessageReceiver(params, info->mReceiverHandle);
-    info->mReceiverHandle = nullptr;
-  }
-  ReleaseReceiver(info);
-  delete info->mClient;
-  info->mClient = nullptr;
-  if (info->mPackets != nullptr) {
-    // Another instance on the same receiver may have queued some since this
-    // instance's last ReceiveMessage.
-    for (CMotiWearMessage* message : *info->mPackets) message->Release();
-    delete info->mPackets;
-    info->mPackets = nullptr;
-  }
-  // Consumers may hold the pointer until the next value: clear it first.
-  SendSkeleton(info, nullptr);
-  if (info->mSkeleton != nullptr) {
-    DisposeSkeletonPkg(info->mSkeleton);
-    info->mSkeleton = nullptr;
-  }
+  info->mGroupAddress[0] = 0;
+  info->mPort = 0;
+  info->mPortChanged = 0;
+  info->mSeenErrorCount = 0;
+  info->mReceiver = nullptr;
+  info->mSuitID[0] = 0;
+  info->mInitialized = 0;
+  info->mLabelsValid = 0;
+  info->mNameJoints = 0;
+  info->mSkeleton = nullptr;
+  info->mReceiverHandle =
+      Host::RegisterMessageReceiver(params, &CActorEntryPoints<CWatcherActor>::ReceiveMessage,
+                                    kServiceMessageMask, actor, actor);
+  info->mClient = new CMotiWearClient;
+  info->mClient->mCallback = &MotiWearCallback;
+  info->mClient->mContext = info;
+  info->mPackets = new std::vector<CMotiWearMessage*>;
 }
 
 void CWatcherActor::PropertyChanged(VorlaneParameters* params, ActorInfo* actor, uint16_t index,
@@ -248,6 +283,9 @@ bool CWatcherActor::StringToValue(VorlaneParameters*, ActorInfo*, uint8_t, uint1
 intptr_t CWatcherActor::ReceiveMessage(VorlaneParameters* params, uint32_t, uint16_t,
                                        const uint8_t*, uint32_t, ActorInfo* actor) {
   auto* info = ActorData<WatcherInfo>(actor);
+  // An inactive instance has nothing to serve (and must not make a package
+  // that nothing would free).
+  if (info == nullptr || info->mClient == nullptr || info->mPackets == nullptr) return 0;
 
   // 1. The package exists from the first message after activation on.
   if (info->mInitialized == 0) {
@@ -291,11 +329,15 @@ intptr_t CWatcherActor::ReceiveMessage(VorlaneParameters* params, uint32_t, uint
   bool sent = false;
   if (info->mClient != nullptr && info->mSkeleton != nullptr) {
     info->mReceiver->Service();
+    CountDrops(info);
 
-    // 6. One skeleton and one trigger per accepted frame.
+    // 6. One skeleton and one trigger per accepted frame. A datagram that is
+    // not a frame changes nothing: it is counted, not republished.
     for (CMotiWearMessage* message : *info->mPackets) {
       CMotiWearData* frame = message->mData;
-      if (frame != nullptr && PassesSuitFilter(info->mClient, frame)) {
+      if (!IsFrame(frame)) {
+        ++info->mCounters.mDatagramsRejected;
+      } else if (PassesSuitFilter(info->mClient, frame)) {
         if (info->mLabelsValid == 0) {
           frame->InitSkeletonJointNames(info->mSkeleton, info->mNameJoints != 0);
           UpdateSkeletonLabelHash(info->mSkeleton);
@@ -305,6 +347,7 @@ intptr_t CWatcherActor::ReceiveMessage(VorlaneParameters* params, uint32_t, uint
                                 info->mReverseZ != 0);
         SendSkeleton(info, info->mSkeleton);
         SendReceivedTrigger(info);
+        ++info->mCounters.mFramesAccepted;
         sent = true;
       }
       message->Release();

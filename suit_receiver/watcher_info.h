@@ -4,11 +4,13 @@
 // state. [main thread] for every field.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "framework/vorlane_types.h"
 #include "skeleton/skeleton_pkg.h"
+#include "suit_receiver/watcher_stream_counters.h"
 
 struct CMotiWearClient;
 class CMotiWearMessage;
@@ -33,4 +35,11 @@ struct WatcherInfo {
   uint8_t mReverseY;
   uint8_t mReverseZ;
   SkeletonPkg* mSkeleton;  // published package, owned, or null
+  uint64_t mSeenDropCount;  // the receiver's drop count already added to mCounters
+  // Last, at a fixed distance from the block's end, where the host reads it.
+  CWatcherStreamCounters mCounters;
 };
+
+static_assert(offsetof(WatcherInfo, mCounters) + sizeof(CWatcherStreamCounters) ==
+                  sizeof(WatcherInfo),
+              "the stream counters end the watcher's data block");

@@ -83,3 +83,33 @@ TEST(LoadingAPluginFile, AcceptsTheFrameworksTestActor) {
   EXPECT_EQ(plugin.Inputs().size(), 6u);
   EXPECT_EQ(plugin.Outputs().size(), 4u);
 }
+
+TEST(LoadingAPluginFileUnshared, GivesALoadOfItsOwnThatEndsWithIt) {
+  const auto& cached = LoadPlugin(ProbePath("probe"));
+  for (int i = 0; i < 3; ++i) {
+    std::unique_ptr<vhost::CPlugin> own = vhost::LoadPluginUnshared(ProbePath("probe"));
+    ASSERT_NE(own, nullptr);
+    EXPECT_NE(own.get(), &cached);
+    EXPECT_EQ(own->DisplayName(), "Host Probe");
+    EXPECT_EQ(own->ActorID(), cached.ActorID());
+    EXPECT_EQ(own->Properties().size(), cached.Properties().size());
+  }
+  // The cached load is untouched by the unloads.
+  EXPECT_EQ(&LoadPlugin(ProbePath("probe")), &cached);
+  EXPECT_EQ(cached.DisplayName(), "Host Probe");
+}
+
+TEST(LoadingAPluginFileUnshared, RefusesAsTheCachedLoadDoes) {
+  auto unsharedError = [](const std::string& path) -> std::string {
+    try {
+      vhost::LoadPluginUnshared(path);
+      return "";
+    } catch (const CHostError& e) {
+      return e.what();
+    }
+  };
+  EXPECT_THAT(unsharedError(ProbePath("nothing_here")), HasSubstr("no such file"));
+  EXPECT_THAT(unsharedError(ProbePath("no_entry")), HasSubstr("does not export GetActorInfo"));
+  EXPECT_THAT(unsharedError(ProbePath("probe_null_help")), HasSubstr("GetHelpString"));
+  EXPECT_EQ(unsharedError(ProbePath("probe_null_help")), LoadError(ProbePath("probe_null_help")));
+}

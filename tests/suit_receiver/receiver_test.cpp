@@ -57,7 +57,7 @@ class AReceiver : public ::testing::Test {
   // A receiver on mPort whose socket is bound.
   CMotiWearPro* StartReceiver(CMotiWearOwner* owner = nullptr) {
     auto* pro = new CMotiWearPro(nullptr, owner, "", mPort);
-    EXPECT_TRUE(WaitUntil([&] { return IsUdpPortTaken(mPort); }));
+    EXPECT_TRUE(WaitUntil([&] { return pro->IsListening(); }));
     return pro;
   }
 
@@ -194,6 +194,38 @@ TEST_F(AReceiver, DropsMessagesNobodyCollectedWhenItGoes) {
   pro->Release();  // the leak checker of the address-sanitizer build watches these
 }
 
+TEST_F(AReceiver, KeepsTheNewestMessagesWhenNobodyCollectsThem) {
+  CMotiWearPro::sPendingLimitForTesting = 10;
+  CMotiWearPro* pro = StartReceiver();
+  // One byte is enough to queue a message; each carries its number.
+  for (uint8_t i = 0; i < 25; ++i) ASSERT_TRUE(SendUdp(mPort, {i}));
+  const bool settled = WaitUntil([&] { return pro->GetPendingCount() + pro->GetDroppedCount() >= 25; });
+  CMotiWearPro::sPendingLimitForTesting = 0;
+  ASSERT_TRUE(settled) << pro->GetPendingCount() << " pending, " << pro->GetDroppedCount() << " dropped";
+  EXPECT_EQ(10u, pro->GetPendingCount());
+  EXPECT_EQ(15u, pro->GetDroppedCount());
+
+  Inbox inbox;
+  CMotiWearClient client{Keep, &inbox, ""};
+  pro->mClients.AddClient(&client);
+  pro->Service();
+  EXPECT_EQ(10u, inbox.mMessages.size());
+  for (CMotiWearMessage* message : inbox.mMessages) EXPECT_FALSE(message->mData->mNewData);
+  EXPECT_EQ(15u, pro->GetDroppedCount()) << "collecting drops nothing";
+  pro->mClients.RemoveClient(&client);
+  pro->Release();
+}
+
+TEST_F(AReceiver, IsNotListeningWhenItsBindFailed) {
+  const int holder = OccupyUdpPort(mPort);
+  ASSERT_GE(holder, 0);
+  auto* pro = new CMotiWearPro(nullptr, nullptr, "", mPort);
+  ASSERT_TRUE(WaitUntil([&] { return pro->IsThreadDone(); }));
+  EXPECT_FALSE(pro->IsListening());
+  pro->Release();
+  CloseSocket(holder);
+}
+
 TEST_F(AReceiver, ThatCannotStartItsThreadSaysSoAndLeavesNothingRunning) {
   CountingOwner owner;
   CMotiWearPro::sSimulateThreadStartFailure = true;
@@ -213,7 +245,7 @@ TEST_F(AReceiver, JoinsAMulticastGroupAndReceivesWhatIsSentToIt) {
   Inbox inbox;
   CMotiWearClient client{Keep, &inbox, ""};
   pro->mClients.AddClient(&client);
-  ASSERT_TRUE(WaitUntil([&] { return IsUdpPortTaken(mPort) || pro->IsThreadDone(); }));
+  ASSERT_TRUE(WaitUntil([&] { return pro->IsListening() || pro->IsThreadDone(); }));
   std::string error;
   if (pro->ReadError(&error) != 0) {
     pro->mClients.RemoveClient(&client);

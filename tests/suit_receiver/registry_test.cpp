@@ -45,10 +45,7 @@ TEST_F(TheRegistry, GivesEachPortItsOwnReceiver) {
   CMotiWearPro* second = mRegistry.AcquireMotiWearPro(nullptr, "", otherPort);
   EXPECT_NE(first, second);
   EXPECT_EQ(2u, mRegistry.GetReceiverCount());
-  EXPECT_TRUE(WaitUntil([&] {
-    return IsUdpPortTaken(static_cast<uint16_t>(mPort)) &&
-           IsUdpPortTaken(static_cast<uint16_t>(otherPort));
-  }));
+  EXPECT_TRUE(WaitUntil([&] { return first->IsListening() && second->IsListening(); }));
   EXPECT_EQ(2, CMotiWearPro::sMotiWearThreadsRunning.load());
   first->Release();
   second->Release();
@@ -83,7 +80,7 @@ TEST_F(TheRegistry, HandsOutAFailedReceiverAgainWhileItIsHeld) {
   // Once every holder let go, the port gets a fresh receiver.
   CloseSocket(holder);
   CMotiWearPro* fresh = mRegistry.AcquireMotiWearPro(nullptr, "", mPort);
-  EXPECT_TRUE(WaitUntil([&] { return IsUdpPortTaken(static_cast<uint16_t>(mPort)); }));
+  EXPECT_TRUE(WaitUntil([&] { return fresh->IsListening(); }));
   EXPECT_EQ(0, fresh->ReadError(nullptr));
   fresh->Release();
 }

@@ -13,6 +13,8 @@
 #include "host/host.h"
 #include "host/patch.h"
 #include "host/patch_runner.h"
+#include "suit_receiver/watcher_info.h"
+#include "suit_receiver/watcher_stream_counters.h"
 #include "tests/suit_receiver/udp_test_support.h"
 #include "tools/suitsim/suit_frame.h"
 #include "tools/suitsim/walking_figure.h"
@@ -109,6 +111,20 @@ class WatcherActor : public ::testing::Test {
       std::this_thread::sleep_for(5ms);
     }
     return false;
+  }
+
+  // The stream counters where a host finds them: the last 32 bytes of the
+  // instance's data block.
+  static const CWatcherStreamCounters& Counters(const CActorInstance& instance) {
+    const auto* block = static_cast<const unsigned char*>(instance.ActorData());
+    return *reinterpret_cast<const CWatcherStreamCounters*>(block + sizeof(WatcherInfo) -
+                                                            sizeof(CWatcherStreamCounters));
+  }
+
+  // ActivateActor(1) as a host that does not track the instance's state
+  // calls it: no inputs are delivered.
+  void ActivateBehindTheHostsBack(CActorInstance& instance) {
+    mPlugin->mActivateActor(mHost.Parameters(), instance.Info(), 1);
   }
 
   vhost::CHost mHost;
@@ -320,6 +336,98 @@ TEST_F(WatcherActor, DisposingTheLastInstanceWaitsForTheReceiverThreads) {
   // and an ended thread has closed its socket.
   EXPECT_FALSE(IsUdpPortTaken(port));
   EXPECT_TRUE(mHost.Assertions().empty());
+}
+
+TEST_F(WatcherActor, DisposeWithoutDeactivationReleasesTheReceiverItShares) {
+  const uint16_t port = FindFreeUdpPort();
+  CActorInstance& witness = Watch(port);
+  CActorInstance& skipper = mHost.AddInstance(*mPlugin);
+  mHost.Create(skipper);
+  ActivateBehindTheHostsBack(skipper);  // the host still sees it as only created
+  mHost.SetInput(skipper, In("recv_ip_port", skipper), CHostValue::Integer(port));
+  ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), skipper));
+
+  mHost.Dispose(skipper);  // straight to DisposeActor: no ActivateActor(0)
+  EXPECT_EQ(mHost.Receivers().CountWithRefcon(skipper.Info()), 0u);
+  // The shared receiver no longer calls into the freed block.
+  ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), witness));
+  // The last instance's dispose returns, with every receiver thread ended.
+  mHost.Dispose(witness);
+  EXPECT_FALSE(IsUdpPortTaken(port));
+}
+
+TEST_F(WatcherActor, ARepeatedActivationReleasesWhatTheFirstMade) {
+  const uint16_t first = FindFreeUdpPort();
+  CActorInstance& watcher = Watch(first);
+  ASSERT_TRUE(DeliverFrame(first, KnownFrame("E46"), watcher));
+
+  ActivateBehindTheHostsBack(watcher);
+  EXPECT_EQ(mHost.Receivers().CountWithRefcon(watcher.Info()), 1u) << "one message receiver, not two";
+  // The first package was withdrawn (and freed: the leak checker watches).
+  EXPECT_EQ(mHost.LastOutput(watcher, "skel")->mValue.AsPointer(), nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return !IsUdpPortTaken(first); })) << "the first receiver stopped";
+
+  const uint16_t second = FindFreeUdpPort();
+  mHost.SetInput(watcher, In("recv_ip_port", watcher), CHostValue::Integer(second));
+  ASSERT_TRUE(DeliverFrame(second, KnownFrame("E46"), watcher));
+  mHost.Dispose(watcher);
+  EXPECT_FALSE(IsUdpPortTaken(second));
+}
+
+TEST_F(WatcherActor, AnInactiveInstanceDoesNothingWithAMessage) {
+  CActorInstance& watcher = Watch(0);
+  ASSERT_EQ(mHost.Receivers().All().size(), 1u);
+  const vhost::CMessageReceiver receiver = mHost.Receivers().All()[0];
+  mHost.Deactivate(watcher);
+  const uint64_t mark = mHost.Mark();
+  // A host that still delivers to the unregistered receiver: no package is
+  // made (the leak checker would see it) and nothing published.
+  receiver.mReceiver(mHost.Parameters(), vhost::kMessageTick, 0, nullptr, 0, receiver.mInfo);
+  EXPECT_TRUE(Outputs(mark, watcher).empty());
+}
+
+TEST_F(WatcherActor, DatagramsThatAreNoFramesAreCountedAndNotPublished) {
+  const uint16_t port = FindFreeUdpPort();
+  CActorInstance& watcher = Watch(port);
+  EXPECT_EQ(Counters(watcher).mSignature, 0x7773636Eu);
+  EXPECT_EQ(Counters(watcher).mVersion, 1u);
+  ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), watcher));
+
+  const uint64_t rejectedBefore = Counters(watcher).mDatagramsRejected;
+  const uint64_t mark = mHost.Mark();
+  const std::vector<uint8_t> junk[] = {{0x01}, std::vector<uint8_t>(1143, 0), std::vector<uint8_t>(1145, 0)};
+  for (int round = 0; round < 3; ++round) {
+    for (const auto& datagram : junk) ASSERT_TRUE(SendUdp(port, datagram));
+  }
+  // The frame sent after them arrives after them: once it is published, all
+  // nine were processed.
+  size_t framesSent = 0;
+  bool published = false;
+  for (int attempt = 0; attempt < 100 && !published; ++attempt) {
+    ASSERT_TRUE(SendUdp(port, KnownFrame("E46")));
+    ++framesSent;
+    published = TickUntilQuiet([&] { return !Outputs(mark, watcher, "rcpk").empty(); });
+  }
+  ASSERT_TRUE(published);
+  EXPECT_EQ(Counters(watcher).mDatagramsRejected - rejectedBefore, 9u);
+  const size_t triggers = Outputs(mark, watcher, "rcpk").size();
+  EXPECT_LE(triggers, framesSent) << "a trigger without a frame";
+  EXPECT_EQ(Outputs(mark, watcher, "skel").size(), triggers) << "one skeleton per frame, none per non-frame";
+  EXPECT_EQ(Counters(watcher).mFramesAccepted, mHost.OutputsSince(0, &watcher, "rcpk").size());
+  EXPECT_EQ(Counters(watcher).mMessagesDropped, 0u);
+}
+
+TEST_F(WatcherActor, EachInstanceOnAPortCountsForItself) {
+  const uint16_t port = FindFreeUdpPort();
+  CActorInstance& one = Watch(port);
+  CActorInstance& two = Watch(port, "404");  // filters out suit E46
+  ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), one));
+  ASSERT_TRUE(SendUdp(port, {0x7F}));
+  ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), one));
+  EXPECT_GE(Counters(one).mFramesAccepted, 2u);
+  EXPECT_EQ(Counters(two).mFramesAccepted, 0u) << "a filtered frame is neither accepted nor rejected";
+  EXPECT_EQ(Counters(one).mDatagramsRejected, 1u);
+  EXPECT_EQ(Counters(two).mDatagramsRejected, 1u);
 }
 
 TEST_F(WatcherActor, WithoutItsDataBlockAnInstanceIgnoresEveryCallbackAndKeepsTheCount) {

@@ -1,0 +1,52 @@
+// CReceiverThreads: every receiver thread the plug-in started, kept joinable
+// so that the plug-in's last instance can wait until each of them has fully
+// ended. A thread that only said it is done may still run code of the
+// plug-in file (its return, the standard library's thread-state cleanup); a
+// host may unload the file as soon as the last DisposeActor returns.
+//
+// Thread-safety: every function may be called from any thread; Join* must
+// not be called from a receiver thread.
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class CReceiverThreads {
+ public:
+  // Starts `body` on a new thread. Threads that have ended since the last
+  // call are joined first, so the list stays as short as the live threads.
+  // Throws what std::thread throws when no thread can be started.
+  static void Start(std::function<void()> body);
+
+  // Joins every thread started so far. REQUIRES: each of them has been told
+  // to stop (or is about to end on its own).
+  static void JoinAll();
+
+  // Threads started and not yet joined.
+  static size_t GetCount();
+
+ private:
+  struct CEntry {
+    CEntry(std::thread thread) : mThread(std::move(thread)) {}
+    CEntry(CEntry&&) = default;
+    CEntry& operator=(CEntry&&) = delete;
+    // A thread still running when the list goes (the process ends with live
+    // instances) is left to the process's end rather than terminating it.
+    ~CEntry() {
+      if (mThread.joinable()) mThread.detach();
+    }
+
+    std::thread mThread;
+    bool mEnded = false;  // under sMutex: the body has returned
+  };
+
+  // Marks the calling thread's entry ended; its last access to the list.
+  static void MarkEnded(std::thread::id id);
+  // Takes the entries that satisfy `which` out of the list (under sMutex).
+  static std::vector<std::thread> Take(bool onlyEnded);
+
+  static std::mutex sMutex;
+  static std::vector<CEntry> sEntries;
+};
