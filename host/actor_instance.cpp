@@ -84,7 +84,13 @@ EAddOutput CActorInstance::CheckNewOutputID(const std::string& id) const {
   return EAddOutput::kAdded;
 }
 
-void CActorInstance::AddOutput(std::unique_ptr<COutputSlot> slot, uint32_t templateID) {
+void CActorInstance::AddOutput(CPropertyDescriptor descriptor, CTypeCodes codes, CHostValue value,
+                               uint32_t templateID) {
+  auto slot = std::make_unique<COutputSlot>();
+  slot->mDescriptor = std::move(descriptor);
+  slot->mDisplayName = slot->mDescriptor.mName;
+  slot->mCodes = codes;
+  slot->mValue = std::move(value);
   slot->mDescriptor.mIndex = static_cast<uint16_t>(mOutputs.size() + 1);
   slot->mAddedAtRunTime = true;
   slot->mSerial = mNextOutputSerial++;

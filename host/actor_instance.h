@@ -100,10 +100,11 @@ class CActorInstance {
   int32_t HelpIndex(uint8_t kind, uint16_t index) const;
   // Whether an output with this ID could be added.
   EAddOutput CheckNewOutputID(const std::string& id) const;
-  // Appends an output as the last one; `slot` carries descriptor (without
-  // index), display name, codes and value. REQUIRES: CheckNewOutputID said
-  // kAdded for its ID.
-  void AddOutput(std::unique_ptr<COutputSlot> slot, uint32_t templateID);
+  // Appends an output as the last one, named as its descriptor says (whose
+  // index it sets), with help from the declared output `templateID`.
+  // REQUIRES: CheckNewOutputID said kAdded for its ID.
+  void AddOutput(CPropertyDescriptor descriptor, CTypeCodes codes, CHostValue value,
+                 uint32_t templateID);
   // Removes output `index` (REQUIRES: it exists), renumbers the rest, and
   // returns the serial it had.
   uint64_t RemoveOutput(uint16_t index);

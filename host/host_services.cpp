@@ -179,22 +179,22 @@ uint16_t CHost::SvcAddOutputProperty(void* ref, uint8_t kind, uint32_t newID, ui
                                 taken == EAddOutput::kOutputIDTaken ? "output" : "input", id));
     return kErrDuplicateID;
   }
-  auto slot = std::make_unique<COutputSlot>();
-  slot->mDescriptor.mKind = EPropertyKind::kOutput;
-  slot->mDescriptor.mName = name;
-  slot->mDescriptor.mID = id;
-  slot->mDescriptor.mCode = newID;
-  slot->mCodes = {code1, code2};
-  if (!ApplyTypeCodes(slot->mCodes, slot->mDescriptor)) {
+  // What the plug-in said about the output; the instance makes the slot.
+  CPropertyDescriptor descriptor;
+  descriptor.mKind = EPropertyKind::kOutput;
+  descriptor.mName = name;
+  descriptor.mID = id;
+  descriptor.mCode = newID;
+  const CTypeCodes codes{code1, code2};
+  if (!ApplyTypeCodes(codes, descriptor)) {
     ReportViolation(fmt::format("AddOutputProperty: type codes {} {} were never handed out",
                                 FourCharDescription(code1), FourCharDescription(code2)));
     return kErrUnknownTypeCode;
   }
-  slot->mDescriptor.mMinimum = NumberOf(minimum);
-  slot->mDescriptor.mMaximum = NumberOf(maximum);
-  slot->mDisplayName = name;
-  slot->mValue = defaultValue != nullptr ? CHostValue::CopyOf(defaultValue) : DefaultValueOf(slot->mDescriptor);
-  instance->AddOutput(std::move(slot), templateID);
+  descriptor.mMinimum = NumberOf(minimum);
+  descriptor.mMaximum = NumberOf(maximum);
+  CHostValue value = defaultValue != nullptr ? CHostValue::CopyOf(defaultValue) : DefaultValueOf(descriptor);
+  instance->AddOutput(std::move(descriptor), codes, std::move(value), templateID);
   return kNoError;
 }
 
