@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/suit_receiver/child_process.h"
+#include "tools/suitsim/capture_file.h"
 #include "tools/suitsim/datagram_file.h"
 #include "tools/suitsim/suit_fault.h"
 #include "tools/suitsim/suit_frame.h"
@@ -34,11 +35,16 @@ int StartRecording(CChildProcess& recorder) {
   return std::stoi(line->substr(prefix.size()));
 }
 
+// Every datagram of a capture `suitsim record` wrote (pcap).
 std::vector<RecordedDatagram> ReadAll(const std::string& path) {
   std::vector<RecordedDatagram> records;
-  std::string error;
-  EXPECT_TRUE(ReadDatagramFile(path, records, error)) << error;
-  EXPECT_EQ("", error);
+  CCaptureReader reader;
+  EXPECT_TRUE(reader.Open(path)) << reader.GetError();
+  CapturedDatagram datagram;
+  while (reader.Next(datagram) == CCaptureReader::Status::kRecord) {
+    records.push_back({datagram.mArrivalNanoseconds, datagram.mBytes});
+  }
+  EXPECT_EQ("", reader.GetError());
   return records;
 }
 

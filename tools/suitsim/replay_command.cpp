@@ -7,7 +7,7 @@
 #include <cstring>
 #include <thread>
 
-#include "tools/suitsim/datagram_file.h"
+#include "tools/suitsim/capture_file.h"
 #include "tools/suitsim/progress_line.h"
 #include "tools/suitsim/stop_signal.h"
 #include "tools/suitsim/udp_endpoint.h"
@@ -23,7 +23,11 @@ int RunReplayCommand(const ReplayOptions& options) {
     fmt::print(stderr, "suitsim replay: {}\n", error);
     return 2;
   }
-  CDatagramFileReader reader;
+  if (!(options.mSpeed > 0.0)) {
+    fmt::print(stderr, "suitsim replay: --speed must be above 0\n");
+    return 2;
+  }
+  CCaptureReader reader;
   if (!reader.Open(options.mFile)) {
     fmt::print(stderr, "suitsim replay: {}\n", reader.GetError());
     return 1;
@@ -40,28 +44,23 @@ int RunReplayCommand(const ReplayOptions& options) {
   uint64_t errors = 0;
   int lastError = 0;
   int exitCode = 0;
-  bool haveFirst = false;
-  uint64_t firstArrival = 0;
   const Clock::time_point start = Clock::now();
-  RecordedDatagram record;
+  CapturedDatagram datagram;
 
   while (!StopRequested()) {
-    const auto status = reader.Next(record);
-    if (status == CDatagramFileReader::Status::kEnd) break;
-    if (status != CDatagramFileReader::Status::kRecord) {
+    const auto status = reader.Next(datagram, static_cast<uint16_t>(options.mPort));
+    if (status == CCaptureReader::Status::kEnd) break;
+    if (status != CCaptureReader::Status::kRecord) {
       fmt::print(stderr, "suitsim replay: {}: {}\n", options.mFile, reader.GetError());
-      exitCode = status == CDatagramFileReader::Status::kTruncated ? 0 : 1;
+      exitCode = status == CCaptureReader::Status::kTruncated ? 0 : 1;
       break;
     }
-    if (!haveFirst) {
-      haveFirst = true;
-      firstArrival = record.mArrivalNanoseconds;
-    }
-    if (!options.mFast && record.mArrivalNanoseconds > firstArrival) {
+    if (!options.mFast && datagram.mArrivalNanoseconds > 0) {
+      const double due = static_cast<double>(datagram.mArrivalNanoseconds) / options.mSpeed;
       std::this_thread::sleep_until(
-          start + std::chrono::nanoseconds(record.mArrivalNanoseconds - firstArrival));
+          start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::nano>(due)));
     }
-    const int sendError = SendDatagram(fd, *to, record.mBytes.data(), record.mBytes.size());
+    const int sendError = SendDatagram(fd, *to, datagram.mBytes.data(), datagram.mBytes.size());
     if (sendError != 0) {
       ++errors;
       lastError = sendError;
@@ -77,7 +76,22 @@ int RunReplayCommand(const ReplayOptions& options) {
   const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
   fmt::print("replayed {} datagrams from {} to {} in {:.2f} s", sent, options.mFile, to->mText,
              elapsed);
+  if (reader.GetSkippedPackets() > 0) {
+    fmt::print("; {} packets that were not UDP datagrams skipped", reader.GetSkippedPackets());
+  }
+  if (reader.GetOtherPortDatagrams() > 0) {
+    fmt::print("; {} datagrams to other ports skipped", reader.GetOtherPortDatagrams());
+  }
   if (errors > 0) fmt::print("; {} send errors (last: {})", errors, std::strerror(lastError));
   fmt::print("\n");
+  if (errors > 0 && sent == 0) {
+    fmt::print(stderr, "suitsim replay: no datagram could be sent to {}\n", to->mText);
+    return 1;
+  }
+  if (sent == 0 && errors == 0 && exitCode == 0 && options.mPort != 0) {
+    fmt::print(stderr, "suitsim replay: the capture holds no datagram to port {}\n",
+               options.mPort);
+    return 1;
+  }
   return exitCode;
 }

@@ -1,5 +1,6 @@
-// `suitsim replay FILE`: sends the datagrams of a recorded file again, byte
-// for byte, with their original spacing in time or as fast as possible.
+// `suitsim replay FILE`: sends the UDP datagrams of a capture (pcap or pcapng
+// from any tool, or a recorded datagram file) again, byte for byte, with their
+// original spacing in time, faster or slower, or as fast as possible.
 //
 // Thread-safety: runs on the calling thread.
 #pragma once
@@ -9,10 +10,13 @@
 struct ReplayOptions {
   std::string mFile;
   std::string mTo = "127.0.0.1:14043";
+  int mPort = 0;         // only datagrams the capture shows going to this port; 0: all
+  double mSpeed = 1.0;   // 2: twice as fast as recorded
   int mTtl = 1;
-  bool mFast = false;  // ignore the recorded times
+  bool mFast = false;    // ignore the recorded times
   bool mQuiet = false;
 };
 
-// Returns the process exit code.
+// Returns the process exit code: 0, 1 when the file cannot be used or no
+// datagram could be sent, 2 for bad options.
 int RunReplayCommand(const ReplayOptions& options);

@@ -31,6 +31,25 @@ struct SendTotals {
   int mLastError = 0;
 };
 
+// One line per datagram sent: "frame SUIT TICK NANOSECONDS X Z DAMAGED", the
+// time read just before sendto (steady clock, CLOCK_MONOTONIC on Linux and
+// so comparable between processes) and the bit patterns of the hip record's
+// wire floats at bytes 44 and 48, which a receiver finds unchanged in its
+// output and so can tell which frame it got.
+void ReportSend(const SuitFrame& frame, uint64_t tick, Clock::time_point sentAt, bool damaged) {
+  uint32_t x = 0;
+  uint32_t z = 0;
+  for (const SuitRecord& record : frame.mRecords) {
+    if (record.mHeader[0] != kSuitHipAddress) continue;
+    std::memcpy(&x, &record.mWirePosition[0], 4);
+    std::memcpy(&z, &record.mWirePosition[1], 4);
+  }
+  const auto nanoseconds =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(sentAt.time_since_epoch()).count();
+  fmt::print("frame {} {} {} {:08x} {:08x} {}\n", frame.mSuitID, tick, nanoseconds, x, z,
+             damaged ? 1 : 0);
+}
+
 }  // namespace
 
 int RunSendCommand(const SendOptions& options) {
@@ -70,7 +89,7 @@ int RunSendCommand(const SendOptions& options) {
   }
 
   std::vector<CWalkingFigure> figures;
-  for (size_t i = 0; i < suits.size(); ++i) figures.emplace_back(static_cast<int>(i));
+  for (size_t i = 0; i < suits.size(); ++i) figures.emplace_back(options.mFirstFigure + static_cast<int>(i));
 
   InstallStopSignalHandlers();
   if (!options.mQuiet) {
@@ -89,7 +108,7 @@ int RunSendCommand(const SendOptions& options) {
   uint8_t frameBytes[kSuitFrameBytes];
 
   for (uint64_t tick = 0;; ++tick) {
-    if (options.mCount != 0 && tick >= options.mCount) break;
+    if (options.mCount > 0 && tick >= static_cast<uint64_t>(options.mCount)) break;
     if (StopRequested()) break;
     const auto due =
         start + std::chrono::duration_cast<Clock::duration>(period * static_cast<double>(tick));
@@ -124,6 +143,7 @@ int RunSendCommand(const SendOptions& options) {
       } else {
         EncodeSuitFrame(frame, frameBytes);
       }
+      const auto sentAt = Clock::now();
       const int sendError = SendDatagram(fd, *to, bytes, length);
       if (sendError != 0) {
         ++totals.mErrors;
@@ -131,8 +151,10 @@ int RunSendCommand(const SendOptions& options) {
       } else {
         ++totals.mDatagrams;
         totals.mBytes += length;
+        if (options.mReportSends) ReportSend(frame, tick, sentAt, damageBytes);
       }
     }
+    if (options.mReportSends) std::fflush(stdout);
     totals.mFrames = tick + 1;
 
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
@@ -159,5 +181,10 @@ int RunSendCommand(const SendOptions& options) {
     fmt::print("; {} send errors (last: {})", totals.mErrors, std::strerror(totals.mLastError));
   }
   fmt::print("\n");
+  if (totals.mErrors > 0 && totals.mDatagrams == 0) {
+    fmt::print(stderr, "suitsim send: no datagram could be sent to {} ({})\n", to->mText,
+               std::strerror(totals.mLastError));
+    return 1;
+  }
   return 0;
 }

@@ -1,0 +1,21 @@
+// What `demo` is asked to do; every default works with no arguments.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SDemoOptions {
+  int mPort = 0;                                  // 0: a free loopback port chosen at run time
+  std::vector<std::string> mSuits = {"E46", "404"};  // one simulated suit and one watcher each
+  double mRate = 100.0;                           // frames per second per suit
+  double mDuration = 10.0;                        // seconds
+  int32_t mWidth = 480;                           // Bonescope picture size
+  int32_t mHeight = 270;
+  double mRenderRate = 30.0;                      // Bonescope frames per second
+  int mSaveEvery = 3;                             // every Nth rendered frame becomes a PNG
+  std::string mJoints = "head, left-hand, right-foot";  // Bonesplit's three joints
+  std::string mOutput = "demo-output";
+  std::string mSuitsim;                           // empty: next to this program's build folder
+  std::string mPluginDir;                         // empty: the build's plugins/ folder
+};

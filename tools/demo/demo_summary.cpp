@@ -1,0 +1,34 @@
+#include "tools/demo/demo_summary.h"
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+bool WriteSummaryJson(const std::string& path, const SDemoSummary& summary, std::string* error) {
+  nlohmann::json root;
+  root["duration_s"] = summary.mDurationSeconds;
+  root["watchers"] = nlohmann::json::array();
+  for (const SWatcherResult& w : summary.mWatchers) {
+    root["watchers"].push_back({{"name", w.mName},
+                                {"suit", w.mSuit},
+                                {"port", w.mPort},
+                                {"sent", w.mSent},
+                                {"received", w.mReceived},
+                                {"lost", w.mLost},
+                                {"rejected", w.mRejected},
+                                {"latency_ms", {{"median", w.mMedianMs}, {"p99", w.mP99Ms}, {"max", w.mMaxMs}}},
+                                {"latency_samples", w.mLatencySamples},
+                                {"error", w.mError}});
+  }
+  root["frames_saved"] = summary.mFramesSaved;
+  root["render_ms"] = summary.mRenderMs;
+  root["scope_fps"] = summary.mScopeFps;
+  root["problems"] = summary.mProblems;
+  std::ofstream out(path);
+  out << root.dump(2) << '\n';
+  out.close();
+  if (!out) {
+    if (error != nullptr) *error = "cannot write " + path;
+    return false;
+  }
+  return true;
+}
