@@ -26,6 +26,8 @@ class CImageBufferBackend {
   virtual int32_t BeginDraw(void* buffer, uint8_t arg) = 0;
   // Ends drawing; the frame made from the buffer, or null.
   virtual void* EndDraw(void* buffer) = 0;
+  // The largest width or height Create accepts; 0 when the backend sets none.
+  virtual int32_t MaxImageSize() { return 0; }
 };
 
 }  // namespace vhost

@@ -70,15 +70,19 @@ GLImageBufferRecord* CGLImageBufferBackend::BufferOfFrame(const void* frame) con
   return nullptr;
 }
 
-void* CGLImageBufferBackend::Create(int32_t context, int32_t w, int32_t h, uint32_t flags) {
-  if (w <= 0 || h <= 0 || !mContext->MakeCurrent()) return nullptr;
+int32_t CGLImageBufferBackend::MaxImageSize() {
+  if (!mContext->MakeCurrent()) return 0;
   GLint maxTexture = 0;
   GLint maxRenderbuffer = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxRenderbuffer);
-  if (w > std::min(maxTexture, maxRenderbuffer) || h > std::min(maxTexture, maxRenderbuffer)) {
-    return nullptr;
-  }
+  return std::min(maxTexture, maxRenderbuffer);
+}
+
+void* CGLImageBufferBackend::Create(int32_t context, int32_t w, int32_t h, uint32_t flags) {
+  if (w <= 0 || h <= 0 || !mContext->MakeCurrent()) return nullptr;
+  const int32_t limit = MaxImageSize();
+  if (w > limit || h > limit) return nullptr;
 
   auto record = std::make_unique<GLImageBufferRecord>();
   record->mSignature = kGLImageBufferSignature;

@@ -51,6 +51,8 @@ class CGLImageBufferBackend final : public CImageBufferBackend {
   // The frame record (valid until the buffer is disposed); null when no
   // bracket is open or the buffer is unknown.
   void* EndDraw(void* buffer) override;
+  // The smaller of the context's texture and renderbuffer limits.
+  int32_t MaxImageSize() override;
 
   // true: BeginDraw keeps what the buffer held (colour and depth).
   void SetKeepContents(bool keep) { mKeepContents = keep; }

@@ -150,6 +150,16 @@ void CPatchRunner::Preset(CActorInstance& instance, const CPatchSetting& setting
   if (!input.IsNumeric()) return;
   const CHostValue& used = instance.Input(index).mValue;
   const bool isFloat = input.mType == EPropertyType::kFloat;
+  // A video actor's image size beyond what the buffers can hold would only
+  // show later as frames that never come.
+  if (input.mName == "width" || input.mName == "height") {
+    const int32_t limit = mHost->ImageBufferBackend().MaxImageSize();
+    if (limit > 0 && (isFloat ? used.AsFloat() : static_cast<double>(used.AsInteger())) > limit) {
+      throw CPatchError(mPatch.mFile, setting.mLine,
+                        fmt::format("{}={} is above the image buffers' limit of {} pixels", input.mName,
+                                    setting.mValue, limit));
+    }
+  }
   const bool changed = isFloat ? asked.AsFloat() != used.AsFloat() : asked.AsInteger() != used.AsInteger();
   if (!changed) return;
   auto limit = [](const std::optional<double>& v) { return v ? fmt::format("{}", *v) : std::string("*"); };

@@ -161,6 +161,17 @@ TEST(ActorhostRun, AScopeWithoutASkeletonSavesNoEmptyPicture) {
   std::filesystem::remove_all(dir);
 }
 
+TEST(ActorhostRun, AnImageSizeBeyondTheGLLimitIsABadPatchThatNamesTheLimit) {
+  const std::string patch = WritePatch("vorl_actorhost_huge.patch",
+                                       "actor scope bonescope width=1000000 height=20\n"
+                                       "render_rate 10\nticks 2\n");
+  const CRun run = RunActorhost("run " + patch + " --fast --video gl --plugin-dir " + PluginDir());
+  EXPECT_EQ(run.mStatus, 1) << run.mOutput;
+  EXPECT_THAT(run.mOutput, testing::ContainsRegex(
+                               "vorl_actorhost_huge.patch:1: width=1000000 is above the image buffers' limit of "
+                               "[0-9]+ pixels"));
+}
+
 TEST(ActorhostRun, RenderRatesBeyondTheRunEndAtTheDurationAndDropWhatIsLate) {
   const std::string patch = WritePatch("vorl_actorhost_flood.patch",
                                        "actor w kavrin_watcher recv_ip_port=0\n"
