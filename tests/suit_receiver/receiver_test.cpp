@@ -153,7 +153,7 @@ TEST_F(AReceiver, ReportsABindErrorOnceAndClosesItsSocket) {
   ASSERT_TRUE(WaitUntil([&] { return pro->IsThreadDone(); }));
   std::string error;
   EXPECT_EQ(1, pro->ReadError(&error));
-  EXPECT_EQ("socket: bind error " + std::to_string(EADDRINUSE), error);
+  EXPECT_EQ("socket: bind error " + std::to_string(AddressInUseError()), error);
   EXPECT_EQ(descriptors, CountOpenDescriptors());
   EXPECT_TRUE(WaitUntil(NoThreadsRunning));
   pro->Release();  // the thread is gone: this destroys the receiver

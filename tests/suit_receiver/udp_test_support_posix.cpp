@@ -20,6 +20,8 @@ sockaddr_in AnyAddress(uint16_t port) {
 
 }  // namespace
 
+int AddressInUseError() { return EADDRINUSE; }
+
 uint16_t FindFreeUdpPort() {
   const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = AnyAddress(0);

@@ -42,6 +42,8 @@ bool SendTo(const sockaddr_in& to, const std::vector<uint8_t>& bytes, bool multi
 
 }  // namespace
 
+int AddressInUseError() { return WSAEADDRINUSE; }
+
 uint16_t FindFreeUdpPort() {
   StartWinsock();
   SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
