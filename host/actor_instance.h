@@ -3,9 +3,16 @@
 // and the host's side of its properties: current input values, the current
 // list of outputs with their IDs, display names, type codes and help entries.
 //
+// The instance owns its property table: the slots by kind and index, adding,
+// removing and renaming them, renumbering after a removal, and the help
+// indexes. Help indexes: kind 0 index 0 -> 0, input i -> i, declared output
+// j -> declared input count + j; an added output takes the entry of the
+// declared output whose ID it names as template, else 0 (the actor).
+//
 // Instances belong to their CHost and live as long as it does (a disposed
 // instance stays, in state kDisposed, so that pointers to it never dangle).
-// All changes go through CHost; this class only answers questions.
+// Changes come from CHost and its parts; the public side only answers
+// questions.
 //
 // Thread-safety: none; the host's main thread only.
 #pragma once
@@ -24,23 +31,27 @@
 
 namespace vhost {
 
-struct CInputSlot {
-  CPropertyDescriptor mDescriptor;
-  std::string mDisplayName;
-  CHostValue mValue;  // what GetInputPropertyValue hands out
-  int32_t mHelpIndex = -1;
-};
-
-struct COutputSlot {
+// What inputs and outputs have in common.
+struct CPropertySlot {
   CPropertyDescriptor mDescriptor;  // for added outputs: what AddOutputProperty said
   std::string mDisplayName;
   CTypeCodes mCodes;
-  CHostValue mValue;     // the default until something is sent, then the last value
-  bool mSent = false;
+  // Inputs: what GetInputPropertyValue hands out. Outputs: the default until
+  // something is sent, then the last value.
+  CHostValue mValue;
   int32_t mHelpIndex = -1;
+};
+
+struct CInputSlot : CPropertySlot {};
+
+struct COutputSlot : CPropertySlot {
+  bool mSent = false;
   bool mAddedAtRunTime = false;
   uint64_t mSerial = 0;  // identifies the output across removals; wires hold it
 };
+
+// Whether an output ID is free to add.
+enum class EAddOutput { kAdded, kOutputIDTaken, kInputIDTaken };
 
 class CActorInstance {
  public:
@@ -79,8 +90,26 @@ class CActorInstance {
 
  private:
   friend class CHost;
-  friend struct CServiceTableAccess;
+  friend class CWireGraph;
   CActorInstance(const CPlugin& plugin, std::string name, uint32_t serial);
+
+  // ---- Property table ----
+  // The slot of input (kind 1) or output (kind 2) `index`, or null.
+  CPropertySlot* Property(uint8_t kind, uint16_t index);
+  // -1 when there is no such property.
+  int32_t HelpIndex(uint8_t kind, uint16_t index) const;
+  // Whether an output with this ID could be added.
+  EAddOutput CheckNewOutputID(const std::string& id) const;
+  // Appends an output as the last one, named as its descriptor says (whose
+  // index it sets), with help from the declared output `templateID`.
+  // REQUIRES: CheckNewOutputID said kAdded for its ID.
+  void AddOutput(CPropertyDescriptor descriptor, CTypeCodes codes, CHostValue value,
+                 uint32_t templateID);
+  // Removes output `index` (REQUIRES: it exists), renumbers the rest, and
+  // returns the serial it had.
+  uint64_t RemoveOutput(uint16_t index);
+  CInputSlot& MutableInput(uint16_t index) { return *mInputs.at(index - 1); }
+  COutputSlot& MutableOutput(uint16_t index) { return *mOutputs.at(index - 1); }
 
   const CPlugin* mPlugin;
   std::string mName;
@@ -90,6 +119,7 @@ class CActorInstance {
   std::vector<std::unique_ptr<CInputSlot>> mInputs;
   std::vector<std::unique_ptr<COutputSlot>> mOutputs;
   uint16_t mDeclaredInputCount = 0;
+  uint64_t mNextOutputSerial = 1;
 };
 
 }  // namespace vhost

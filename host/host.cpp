@@ -10,16 +10,11 @@
 #include "host/four_char_code.h"
 #include "host/host_error.h"
 #include "host/input_conversion.h"
-#include "host/placeholder_image_backend.h"
 #include "host/service_table.h"
 
 namespace vhost {
 
 namespace {
-
-// Deeper than any sane chain of wires: a loop of wires would otherwise
-// recurse until the stack ends.
-constexpr int kMaxDeliveryDepth = 64;
 
 std::atomic<CHost*> gDrivingHost{nullptr};
 
@@ -57,9 +52,7 @@ class CDrivingScope {
   CHost* mPrevious;
 };
 
-CHost::CHost()
-    : mMainThread(std::this_thread::get_id()),
-      mImageBackend(std::make_unique<CPlaceholderImageBackend>()) {
+CHost::CHost() : mMainThread(std::this_thread::get_id()) {
   layout::WriteAt(mParameters.data(), layout::kServiceTablePtr, ServiceTable());
   auto& hosts = LiveHosts();
   std::lock_guard lock(hosts.mMutex);
@@ -74,9 +67,6 @@ CHost::~CHost() {
       if (instance.IsLive()) Dispose(instance);
     }
   }
-  // Buffers a plug-in never disposed go back to the backend that made them.
-  for (auto& [buffer, owner] : mImageBuffers) mImageBackend->Dispose(buffer);
-  mImageBuffers.clear();
   auto& hosts = LiveHosts();
   std::lock_guard lock(hosts.mMutex);
   std::erase(hosts.mHosts, this);
@@ -98,27 +88,6 @@ CActorInstance& CHost::AddInstance(const CPlugin& plugin, std::string name) {
   }
   if (FindInstance(name) != nullptr) throw CHostError(fmt::format("an instance named '{}' exists", name));
   std::unique_ptr<CActorInstance> instance(new CActorInstance(plugin, std::move(name), serial));
-  const uint16_t inputCount = static_cast<uint16_t>(plugin.Inputs().size());
-  instance->mDeclaredInputCount = inputCount;
-  for (const auto& property : plugin.Properties()) {
-    if (property.mKind == EPropertyKind::kInput) {
-      auto slot = std::make_unique<CInputSlot>();
-      slot->mDescriptor = property;
-      slot->mDisplayName = property.mName;
-      slot->mValue = DefaultValueOf(property);
-      slot->mHelpIndex = property.mIndex;
-      instance->mInputs.push_back(std::move(slot));
-    } else {
-      auto slot = std::make_unique<COutputSlot>();
-      slot->mDescriptor = property;
-      slot->mDisplayName = property.mName;
-      slot->mCodes = TypeCodesFor(property);
-      slot->mValue = DefaultValueOf(property);
-      slot->mHelpIndex = inputCount + property.mIndex;
-      slot->mSerial = mNextOutputSerial++;
-      instance->mOutputs.push_back(std::move(slot));
-    }
-  }
   CActorInstance& result = *instance;
   mLiveRefs.emplace(result.Ref(), &result);
   mInstances.push_back(std::move(instance));
@@ -146,8 +115,8 @@ void CHost::Activate(CActorInstance& instance) {
   // every input again right after it.
   for (uint16_t index = 1; index <= instance.InputCount(); ++index) {
     if (!instance.IsActive()) break;
-    CHostValue current = instance.mInputs[index - 1]->mValue;
-    Deliver(instance, index, std::move(current), 1);
+    CHostValue current = instance.Input(index).mValue;
+    mWires.Deliver(Parameters(), instance, index, std::move(current), 1);
   }
 }
 
@@ -173,7 +142,7 @@ void CHost::Dispose(CActorInstance& instance) {
   CDrivingScope scope(this);
   instance.Plugin().mDisposeActor(Parameters(), instance.Info());
   instance.mState = CActorInstance::EState::kDisposed;
-  std::erase_if(mWires, [&](const CWire& w) { return w.mFrom == &instance || w.mTo == &instance; });
+  mWires.ForgetInstance(instance);
 }
 
 CActorInstance& CHost::Spawn(const CPlugin& plugin, std::string name) {
@@ -211,13 +180,13 @@ void CHost::PresetInput(CActorInstance& instance, uint16_t index, const CHostVal
   if (instance.IsActive()) {
     throw CHostError(fmt::format("PresetInput: '{}' is active; use SetInput", instance.Name()));
   }
-  auto& slot = *instance.mInputs[index - 1];
+  auto& slot = instance.MutableInput(index);
   slot.mValue = ConvertForInput(slot.mDescriptor, value);
 }
 
 void CHost::SetInput(CActorInstance& instance, uint16_t index, const CHostValue& value) {
   RequireIndex(instance, index, true);
-  const auto& descriptor = instance.mInputs[index - 1]->mDescriptor;
+  const auto& descriptor = instance.Input(index).mDescriptor;
   const uint16_t type = value.Type();
   const bool numericValue = type == layout::kTypeInteger || type == layout::kTypeFloat;
   const bool fits = descriptor.IsNumeric()                         ? numericValue
@@ -230,21 +199,21 @@ void CHost::SetInput(CActorInstance& instance, uint16_t index, const CHostValue&
   }
   CHostValue converted = ConvertForInput(descriptor, value);
   if (!instance.IsLive()) {
-    instance.mInputs[index - 1]->mValue = std::move(converted);
+    instance.MutableInput(index).mValue = std::move(converted);
     return;
   }
   CDrivingScope scope(this);
-  Deliver(instance, index, std::move(converted), 0);
+  mWires.Deliver(Parameters(), instance, index, std::move(converted), 0);
 }
 
 void CHost::InjectInput(CActorInstance& instance, uint16_t index, const CHostValue& raw, uint8_t flag) {
   RequireIndex(instance, index, true);
   if (!instance.IsLive()) {
-    instance.mInputs[index - 1]->mValue = raw;
+    instance.MutableInput(index).mValue = raw;
     return;
   }
   CDrivingScope scope(this);
-  Deliver(instance, index, raw, flag);
+  mWires.Deliver(Parameters(), instance, index, raw, flag);
 }
 
 uint16_t CHost::InputIndex(const CActorInstance& instance, std::string_view key) const {
@@ -259,42 +228,20 @@ uint16_t CHost::OutputIndex(const CActorInstance& instance, std::string_view key
   return index;
 }
 
-void CHost::Deliver(CActorInstance& instance, uint16_t index, CHostValue value, uint8_t flag) {
-  if (mDeliveryDepth >= kMaxDeliveryDepth) {
-    ReportViolation(fmt::format("value for input {} of '{}' dropped: wires nest deeper than {} "
-                                "(a loop of wires?)",
-                                index, instance.Name(), kMaxDeliveryDepth));
-    return;
-  }
-  auto& slot = *instance.mInputs[index - 1];
-  // The input holds the new value before the plug-in hears of it, so that
-  // GetInputPropertyValue inside the callback already answers with it. The
-  // old one stays alive until the outermost delivery returns: the plug-in
-  // may still hold a pointer to it when a wire loops back here.
-  CHostValue old = std::move(slot.mValue);
-  slot.mValue = std::move(value);
-  ++mDeliveryDepth;
-  instance.Plugin().mHandlePropertyChangeValue(Parameters(), instance.Info(), index, old.Record(),
-                                               slot.mValue.Record(), flag);
-  --mDeliveryDepth;
-  mRetiredValues.push_back(std::move(old));
-  if (mDeliveryDepth == 0) mRetiredValues.clear();
-}
-
 // ---- Wires ----
 
 void CHost::Connect(CActorInstance& from, uint16_t output, CActorInstance& to, uint16_t input) {
   RequireIndex(from, output, false);
   RequireIndex(to, input, true);
   if (&from == &to) throw CHostError(fmt::format("'{}' cannot be wired to itself", from.Name()));
-  const auto& out = *from.mOutputs[output - 1];
-  const auto& in = *to.mInputs[input - 1];
+  const auto& out = from.Output(output);
+  const auto& in = to.Input(input);
   if (!CanWire(out.mDescriptor, in.mDescriptor)) {
     throw CHostError(fmt::format("cannot wire {}.{} ({}) to {}.{} ({})", from.Name(), out.mDisplayName,
                                  out.mDescriptor.mTypeText, to.Name(), in.mDescriptor.mName,
                                  in.mDescriptor.mTypeText));
   }
-  mWires.push_back({&from, out.mSerial, &to, input});
+  mWires.Connect(from, output, to, input);
 }
 
 // ---- Messages ----
@@ -311,14 +258,7 @@ CMessageDelivery CHost::SendMessage(uint32_t kind, uint16_t arg, const void* dat
     delivery.mResults.push_back(receiver->mReceiver(Parameters(), kind, arg,
                                                     static_cast<const uint8_t*>(data), length,
                                                     receiver->mRefcon));
-    for (auto& [token, bracket] : mRenderBrackets) {
-      if (!bracket.mEnded) {
-        ReportViolation(fmt::format("a receiver returned with a render bracket open (message kind "
-                                    "0x{:X})",
-                                    kind));
-      }
-    }
-    mRenderBrackets.clear();
+    mVideo.CloseBrackets(kind);
   }
   return delivery;
 }
@@ -425,11 +365,7 @@ void CHost::ReportViolation(std::string text) {
 }
 
 void CHost::SetImageBufferBackend(std::unique_ptr<CImageBufferBackend> backend) {
-  if (!mImageBuffers.empty()) {
-    throw CHostError("SetImageBufferBackend: image buffers of the old backend are still live");
-  }
-  if (backend == nullptr) backend = std::make_unique<CPlaceholderImageBackend>();
-  mImageBackend = std::move(backend);
+  mVideo.SetBackend(std::move(backend));
 }
 
 }  // namespace vhost

@@ -26,6 +26,14 @@
 // actor) when no declared output has that ID. Help indexes: kind 0 index 0
 // -> 0, input i -> i, declared output j -> input count + j.
 //
+// CHost is the façade over parts that each own their state: every
+// instance's property table (CActorInstance), the wires and value delivery
+// (CWireGraph), image buffers, drawing and render brackets (CVideoServices),
+// the memory and string ledgers, the message receivers and the recorder.
+// The service table (service_table.cpp) is generated from one list of
+// (offset, handler) pairs; a handler's parameter list is the service's C
+// signature.
+//
 // Misuse of this C++ API throws CHostError. Misuse seen at the C boundary
 // (bad references or indexes, unknown handles, double frees, wrong value
 // types on outputs, calls off the main thread, render brackets left open,
@@ -62,6 +70,8 @@
 #include "host/plugin_abi.h"
 #include "host/record_layout.h"
 #include "host/string_ledger.h"
+#include "host/video_services.h"
+#include "host/wire_graph.h"
 
 namespace vhost {
 
@@ -166,7 +176,7 @@ class CHost {
   // The wire follows the output if other outputs are removed and goes with
   // it when it is removed. Nothing is delivered at connection time.
   void Connect(CActorInstance& from, uint16_t output, CActorInstance& to, uint16_t input);
-  size_t WireCount() const { return mWires.size(); }
+  size_t WireCount() const { return mWires.Count(); }
 
   // ---- Messages ----
   // Calls every receiver whose mask has a bit of `kind`, in registration order.
@@ -215,10 +225,10 @@ class CHost {
   std::vector<std::string> Violations() const;
   void ClearViolations();
   // Image buffers created and not yet disposed.
-  size_t LiveImageBuffers() const { return mImageBuffers.size(); }
+  size_t LiveImageBuffers() const { return mVideo.LiveImageBuffers(); }
   // Replaces the backend of the image buffer services. REQUIRES: no live buffers.
   void SetImageBufferBackend(std::unique_ptr<CImageBufferBackend> backend);
-  CImageBufferBackend& ImageBufferBackend() { return *mImageBackend; }
+  CImageBufferBackend& ImageBufferBackend() { return mVideo.Backend(); }
 
   // The parameters record every entry point receives; byte 16 holds the
   // service table.
@@ -228,28 +238,16 @@ class CHost {
   friend struct CServiceTableAccess;
   friend class CDrivingScope;
 
-  struct CWire {
-    CActorInstance* mFrom;
-    uint64_t mOutputSerial;
-    CActorInstance* mTo;
-    uint16_t mInput;
-  };
-  struct CRenderBracket {
-    void* mActorData;
-    uint32_t mKind;
-    bool mEnded;
-  };
-
   CActorInstance* LiveInstanceOfRef(void* ref, const char* service);
   void RequireIndex(const CActorInstance& instance, uint16_t index, bool input) const;
-  void Deliver(CActorInstance& instance, uint16_t index, CHostValue value, uint8_t flag);
   void ReportViolation(std::string text);
   void RecordOutput(CActorInstance& instance, uint16_t index, const COutputSlot& slot);
   void CheckOutputType(CActorInstance& instance, uint16_t index, const COutputSlot& slot);
 
-  // Service handlers (service_table.cpp calls them; host_services.cpp defines them).
-  void* SvcRegisterMessageReceiver(MessageReceiverFn receiver, uint32_t kindMask, ActorInfo* info,
-                                   void* refcon);
+  // Service handlers (service_table.cpp lists them; host_services.cpp
+  // defines them). Each takes exactly the arguments of its C service.
+  void* SvcRegisterMessageReceiver(MessageReceiverFn receiver, uintptr_t zero1, uint32_t kindMask,
+                                   ActorInfo* info, uintptr_t zero2, void* refcon);
   void SvcUnregisterMessageReceiver(void* handle);
   Value* SvcGetInputPropertyValue(void* ref, uint16_t index);
   uint16_t SvcSetOutputPropertyValue(void* ref, uint16_t index, Value* value);
@@ -285,7 +283,6 @@ class CHost {
   alignas(16) std::array<unsigned char, layout::kParametersSize> mParameters{};
   std::vector<std::unique_ptr<CActorInstance>> mInstances;
   std::map<void*, CActorInstance*> mLiveRefs;  // every instance record, by actor reference
-  std::vector<CWire> mWires;
   CMessageReceiverList mReceivers;
   CMemoryLedger mMemory;
   CStringLedger mStrings;
@@ -293,19 +290,15 @@ class CHost {
   CHostSwitches mSwitches;
   CHostCounters mCounters;
   std::vector<CAssertionReport> mAssertions;
-  std::unique_ptr<CImageBufferBackend> mImageBackend;
-  std::map<void*, CActorInstance*> mImageBuffers;  // live buffer -> creating instance
-  std::map<void*, bool> mDrawingBuffers;           // buffers between Begin and End draw
-  std::map<uintptr_t, CRenderBracket> mRenderBrackets;
-  uintptr_t mNextRenderToken = 1;
-  uint64_t mNextOutputSerial = 1;
   uint32_t mNextInstanceSerial = 1;
   uint64_t mTicks = 0;
-  int mDeliveryDepth = 0;
-  std::vector<CHostValue> mRetiredValues;  // old input values kept until delivery unwinds
 
   mutable std::mutex mViolationMutex;
   std::vector<std::string> mViolations;  // GUARDED_BY(mViolationMutex)
+
+  // Parts that report violations; declared last so they go first.
+  CWireGraph mWires{[this](std::string text) { ReportViolation(std::move(text)); }};
+  CVideoServices mVideo{mSwitches, mCounters, [this](std::string text) { ReportViolation(std::move(text)); }};
 };
 
 }  // namespace vhost

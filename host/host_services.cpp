@@ -1,6 +1,7 @@
 // The host's side of each service in its table: what a plug-in's call does.
 // Every handler runs on the main thread (service_table.cpp checks) and never
-// throws into the plug-in (service_table.cpp catches).
+// throws into the plug-in (service_table.cpp catches). Handlers check what
+// the plug-in passed and report misuse; the parts do the work.
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -56,8 +57,8 @@ CActorInstance* CHost::LiveInstanceOfRef(void* ref, const char* service) {
 
 // ---- Message receivers ----
 
-void* CHost::SvcRegisterMessageReceiver(MessageReceiverFn receiver, uint32_t kindMask,
-                                        ActorInfo* info, void* refcon) {
+void* CHost::SvcRegisterMessageReceiver(MessageReceiverFn receiver, uintptr_t, uint32_t kindMask,
+                                        ActorInfo* info, uintptr_t, void* refcon) {
   if (receiver == nullptr) {
     ReportViolation("RegisterMessageReceiver with a null receiver");
     return nullptr;
@@ -81,7 +82,7 @@ Value* CHost::SvcGetInputPropertyValue(void* ref, uint16_t index) {
     ReportViolation(fmt::format("GetInputPropertyValue: '{}' has no input {}", instance->Name(), index));
     return nullptr;
   }
-  return instance->mInputs[index - 1]->mValue.Record();
+  return instance->MutableInput(index).mValue.Record();
 }
 
 void CHost::CheckOutputType(CActorInstance& instance, uint16_t index, const COutputSlot& slot) {
@@ -131,22 +132,16 @@ uint16_t CHost::SvcSetOutputPropertyValue(void* ref, uint16_t index, Value* valu
                                 instance->Name()));
     return kErrBadArgument;
   }
-  COutputSlot& slot = *instance->mOutputs[index - 1];
+  COutputSlot& slot = instance->MutableOutput(index);
   // Taken before returning: the plug-in may release its string right after.
   slot.mValue = CHostValue::CopyOf(value);
   slot.mSent = true;
   CheckOutputType(*instance, index, slot);
   RecordOutput(*instance, index, slot);
 
+  // Copies: a receiving plug-in may remove this output.
   const CHostValue sent = slot.mValue;
-  const uint64_t serial = slot.mSerial;
-  // A receiving plug-in may add or remove wires or outputs; walk a copy.
-  const std::vector<CWire> wires = mWires;
-  for (const CWire& wire : wires) {
-    if (wire.mFrom != instance || wire.mOutputSerial != serial || !wire.mTo->IsLive()) continue;
-    const auto& input = wire.mTo->mInputs[wire.mInput - 1]->mDescriptor;
-    Deliver(*wire.mTo, wire.mInput, ConvertForInput(input, sent), 0);
-  }
+  mWires.Propagate(Parameters(), *instance, slot.mSerial, sent);
   return kNoError;
 }
 
@@ -155,14 +150,7 @@ uint16_t CHost::SvcSetOutputPropertyValue(void* ref, uint16_t index, Value* valu
 int32_t CHost::SvcGetPropertyHelpIndex(void* ref, uint8_t kind, uint16_t index) {
   CActorInstance* instance = LiveInstanceOfRef(ref, "GetPropertyHelpIndex");
   if (instance == nullptr) return -1;
-  if (kind == 0) return index == 0 ? 0 : -1;
-  if (kind == 1 && index >= 1 && index <= instance->InputCount()) {
-    return instance->mInputs[index - 1]->mHelpIndex;
-  }
-  if (kind == 2 && index >= 1 && index <= instance->OutputCount()) {
-    return instance->mOutputs[index - 1]->mHelpIndex;
-  }
-  return -1;
+  return instance->HelpIndex(kind, index);
 }
 
 uint16_t CHost::SvcAddOutputProperty(void* ref, uint8_t kind, uint32_t newID, uint32_t templateID,
@@ -186,43 +174,27 @@ uint16_t CHost::SvcAddOutputProperty(void* ref, uint8_t kind, uint32_t newID, ui
                                 zero1, flags255, zero2, zero3, zero4));
   }
   const std::string id = FourCharText(newID);
-  for (const auto& slot : instance->mOutputs) {
-    if (slot->mDescriptor.mID == id) {
-      ReportViolation(fmt::format("AddOutputProperty: '{}' already has an output '{}'", instance->Name(), id));
-      return kErrDuplicateID;
-    }
+  if (const EAddOutput taken = instance->CheckNewOutputID(id); taken != EAddOutput::kAdded) {
+    ReportViolation(fmt::format("AddOutputProperty: '{}' already has an {} '{}'", instance->Name(),
+                                taken == EAddOutput::kOutputIDTaken ? "output" : "input", id));
+    return kErrDuplicateID;
   }
-  for (const auto& slot : instance->mInputs) {
-    if (slot->mDescriptor.mID == id) {
-      ReportViolation(fmt::format("AddOutputProperty: '{}' already has an input '{}'", instance->Name(), id));
-      return kErrDuplicateID;
-    }
-  }
-  auto slot = std::make_unique<COutputSlot>();
-  slot->mDescriptor.mKind = EPropertyKind::kOutput;
-  slot->mDescriptor.mName = name;
-  slot->mDescriptor.mID = id;
-  slot->mDescriptor.mCode = newID;
-  slot->mCodes = {code1, code2};
-  if (!ApplyTypeCodes(slot->mCodes, slot->mDescriptor)) {
+  // What the plug-in said about the output; the instance makes the slot.
+  CPropertyDescriptor descriptor;
+  descriptor.mKind = EPropertyKind::kOutput;
+  descriptor.mName = name;
+  descriptor.mID = id;
+  descriptor.mCode = newID;
+  const CTypeCodes codes{code1, code2};
+  if (!ApplyTypeCodes(codes, descriptor)) {
     ReportViolation(fmt::format("AddOutputProperty: type codes {} {} were never handed out",
                                 FourCharDescription(code1), FourCharDescription(code2)));
     return kErrUnknownTypeCode;
   }
-  slot->mDescriptor.mMinimum = NumberOf(minimum);
-  slot->mDescriptor.mMaximum = NumberOf(maximum);
-  slot->mDescriptor.mIndex = static_cast<uint16_t>(instance->OutputCount() + 1);
-  slot->mDisplayName = name;
-  slot->mValue = defaultValue != nullptr ? CHostValue::CopyOf(defaultValue) : DefaultValueOf(slot->mDescriptor);
-  slot->mAddedAtRunTime = true;
-  slot->mSerial = mNextOutputSerial++;
-  // The template's help entry, when the template is a declared output.
-  slot->mHelpIndex = 0;
-  const std::string templateText = FourCharText(templateID);
-  for (const auto& declared : instance->Plugin().Outputs()) {
-    if (declared.mID == templateText) slot->mHelpIndex = instance->mDeclaredInputCount + declared.mIndex;
-  }
-  instance->mOutputs.push_back(std::move(slot));
+  descriptor.mMinimum = NumberOf(minimum);
+  descriptor.mMaximum = NumberOf(maximum);
+  CHostValue value = defaultValue != nullptr ? CHostValue::CopyOf(defaultValue) : DefaultValueOf(descriptor);
+  instance->AddOutput(std::move(descriptor), codes, std::move(value), templateID);
   return kNoError;
 }
 
@@ -238,12 +210,7 @@ uint16_t CHost::SvcRemoveOutputProperty(void* ref, uint8_t kind, uint16_t index)
     ReportViolation(fmt::format("RemoveOutputProperty: '{}' has no output {}", instance->Name(), index));
     return kErrBadIndex;
   }
-  const uint64_t serial = instance->mOutputs[index - 1]->mSerial;
-  std::erase_if(mWires, [&](const CWire& w) { return w.mFrom == instance && w.mOutputSerial == serial; });
-  instance->mOutputs.erase(instance->mOutputs.begin() + (index - 1));
-  for (size_t i = 0; i < instance->mOutputs.size(); ++i) {
-    instance->mOutputs[i]->mDescriptor.mIndex = static_cast<uint16_t>(i + 1);
-  }
+  mWires.ForgetOutput(*instance, instance->RemoveOutput(index));
   return kNoError;
 }
 
@@ -274,18 +241,14 @@ uint16_t CHost::SvcGetPropertyTypeCodes(void* ref, uint8_t kind, uint16_t index,
     ReportViolation("GetPropertyTypeCodes: null code pointer");
     return kErrBadArgument;
   }
-  CTypeCodes codes;
-  if (kind == 1 && index >= 1 && index <= instance->InputCount()) {
-    codes = TypeCodesFor(instance->mInputs[index - 1]->mDescriptor);
-  } else if (kind == 2 && index >= 1 && index <= instance->OutputCount()) {
-    codes = instance->mOutputs[index - 1]->mCodes;
-  } else {
+  const CPropertySlot* slot = instance->Property(kind, index);
+  if (slot == nullptr) {
     ReportViolation(fmt::format("GetPropertyTypeCodes: '{}' has no property {} of kind {}",
                                 instance->Name(), index, kind));
     return kErrBadIndex;
   }
-  *code1 = codes.mTypeCode;
-  *code2 = codes.mDisplayCode;
+  *code1 = slot->mCodes.mTypeCode;
+  *code2 = slot->mCodes.mDisplayCode;
   return kNoError;
 }
 
@@ -296,15 +259,13 @@ uint16_t CHost::SvcSetPropertyDisplayName(void* ref, uint8_t kind, uint16_t inde
     ReportViolation("SetPropertyDisplayName: null name");
     return kErrBadArgument;
   }
-  if (kind == 1 && index >= 1 && index <= instance->InputCount()) {
-    instance->mInputs[index - 1]->mDisplayName = name;
-  } else if (kind == 2 && index >= 1 && index <= instance->OutputCount()) {
-    instance->mOutputs[index - 1]->mDisplayName = name;
-  } else {
+  CPropertySlot* slot = instance->Property(kind, index);
+  if (slot == nullptr) {
     ReportViolation(fmt::format("SetPropertyDisplayName: '{}' has no property {} of kind {}",
                                 instance->Name(), index, kind));
     return kErrBadIndex;
   }
+  slot->mDisplayName = name;
   return kNoError;
 }
 
@@ -319,20 +280,16 @@ uint16_t CHost::SvcGetPropertyDisplayName(void* ref, uint8_t kind, uint16_t inde
     ReportViolation("GetPropertyDisplayName: no buffer");
     return kErrBadArgument;
   }
-  const std::string* name = nullptr;
-  if (kind == 1 && index >= 1 && index <= instance->InputCount()) {
-    name = &instance->mInputs[index - 1]->mDisplayName;
-  } else if (kind == 2 && index >= 1 && index <= instance->OutputCount()) {
-    name = &instance->mOutputs[index - 1]->mDisplayName;
-  }
-  if (name == nullptr) {
+  const CPropertySlot* slot = instance->Property(kind, index);
+  if (slot == nullptr) {
     buffer[0] = 0;
     ReportViolation(fmt::format("GetPropertyDisplayName: '{}' has no property {} of kind {}",
                                 instance->Name(), index, kind));
     return kErrBadIndex;
   }
-  const size_t n = std::min<size_t>(name->size(), size - 1);
-  std::memcpy(buffer, name->data(), n);
+  const std::string& name = slot->mDisplayName;
+  const size_t n = std::min<size_t>(name.size(), size - 1);
+  std::memcpy(buffer, name.data(), n);
   buffer[n] = 0;
   return kNoError;
 }
@@ -413,22 +370,10 @@ void CHost::SvcDrawActorPicture(ActorInfo*, uint8_t state, Rect*, PictInfo* pict
 // ---- Video ----
 
 void* CHost::SvcBeginVideoRender(void* actorData, uint32_t kind, uint16_t, const uint8_t*) {
-  ++mCounters.mRenderBracketsBegun;
-  const uintptr_t token = mNextRenderToken++ * 16;
-  mRenderBrackets.emplace(token, CRenderBracket{actorData, kind, false});
-  return reinterpret_cast<void*>(token);
+  return mVideo.BeginVideoRender(actorData, kind);
 }
 
-intptr_t CHost::SvcEndVideoRender(void* token) {
-  auto it = mRenderBrackets.find(reinterpret_cast<uintptr_t>(token));
-  if (it == mRenderBrackets.end() || it->second.mEnded) {
-    ReportViolation(fmt::format("EndVideoRender with token {}, which is not an open bracket", token));
-    return 0;
-  }
-  it->second.mEnded = true;
-  ++mCounters.mRenderBracketsEnded;
-  return kRenderBracketResult;
-}
+intptr_t CHost::SvcEndVideoRender(void* token) { return mVideo.EndVideoRender(token); }
 
 void CHost::SvcReleaseVideoHandle(void* handle) {
   if (handle != nullptr) ++mCounters.mVideoHandlesReleased;
@@ -437,53 +382,23 @@ void CHost::SvcReleaseVideoHandle(void* handle) {
 void* CHost::SvcCreateImageBuffer(void* ref, int32_t context, int32_t width, int32_t height,
                                   uint32_t flags, uint32_t) {
   CActorInstance* instance = LiveInstanceOfRef(ref, "CreateImageBuffer");
-  if (instance == nullptr || mSwitches.mFailCreateImageBuffer) return nullptr;
-  void* buffer = mImageBackend->Create(context, width, height, flags);
-  if (buffer != nullptr) {
-    mImageBuffers.emplace(buffer, instance);
-    ++mCounters.mImageBuffersCreated;
-  }
-  return buffer;
+  if (instance == nullptr) return nullptr;
+  return mVideo.CreateImageBuffer(*instance, context, width, height, flags);
 }
 
 void CHost::SvcDisposeImageBuffer(void* ref, void* buffer) {
   if (LiveInstanceOfRef(ref, "DisposeImageBuffer") == nullptr) return;
-  if (mImageBuffers.erase(buffer) == 0) {
-    ReportViolation(fmt::format("DisposeImageBuffer of {}, which is not a live image buffer", buffer));
-    return;
-  }
-  mDrawingBuffers.erase(buffer);
-  mImageBackend->Dispose(buffer);
-  ++mCounters.mImageBuffersDisposed;
+  mVideo.DisposeImageBuffer(buffer);
 }
 
 int32_t CHost::SvcBeginImageBufferDraw(void* ref, void* buffer, uint8_t arg) {
   if (LiveInstanceOfRef(ref, "BeginImageBufferDraw") == nullptr) return 0;
-  if (mImageBuffers.count(buffer) == 0) {
-    ReportViolation(fmt::format("BeginImageBufferDraw on {}, which is not a live image buffer", buffer));
-    return 0;
-  }
-  if (mSwitches.mFailBeginImageBufferDraw) return 0;
-  const int32_t result = mImageBackend->BeginDraw(buffer, arg);
-  if (result != 0) {
-    mDrawingBuffers[buffer] = true;
-    ++mCounters.mImageDrawsBegun;
-  }
-  return result;
+  return mVideo.BeginImageBufferDraw(buffer, arg);
 }
 
 void* CHost::SvcEndImageBufferDraw(void* ref, void* buffer) {
   if (LiveInstanceOfRef(ref, "EndImageBufferDraw") == nullptr) return nullptr;
-  if (mImageBuffers.count(buffer) == 0) {
-    ReportViolation(fmt::format("EndImageBufferDraw on {}, which is not a live image buffer", buffer));
-    return nullptr;
-  }
-  if (mDrawingBuffers.erase(buffer) == 0) {
-    ReportViolation(fmt::format("EndImageBufferDraw on {} without a successful BeginImageBufferDraw", buffer));
-  }
-  ++mCounters.mImageDrawsEnded;
-  void* frame = mImageBackend->EndDraw(buffer);
-  return mSwitches.mFailEndImageBufferDraw ? nullptr : frame;
+  return mVideo.EndImageBufferDraw(buffer);
 }
 
 }  // namespace vhost

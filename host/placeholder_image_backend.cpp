@@ -9,13 +9,13 @@ void* CPlaceholderImageBackend::Create(int32_t context, int32_t w, int32_t h, ui
   auto buffer = std::make_unique<CBuffer>();
   void* record = buffer->mRecord;
   layout::WriteAt(record, 0, kBufferCode);
-  layout::WriteAt(record, 16, static_cast<void*>(buffer->mTexture));
+  layout::WriteAt(record, layout::kImageBufferTexture, static_cast<void*>(buffer->mTexture));
   layout::WriteAt(record, 24, context);
   layout::WriteAt(record, 28, flags);
-  layout::WriteAt(record, 32, w);
-  layout::WriteAt(record, 36, h);
+  layout::WriteAt(record, layout::kImageBufferWidth, w);
+  layout::WriteAt(record, layout::kImageBufferHeight, h);
   layout::WriteAt(buffer->mFrame, 0, kFrameCode);
-  layout::WriteAt(buffer->mFrame, 16, static_cast<void*>(buffer->mTexture));
+  layout::WriteAt(buffer->mFrame, layout::kFrameTexture, static_cast<void*>(buffer->mTexture));
   mBuffers.emplace(record, std::move(buffer));
   return record;
 }
@@ -25,14 +25,14 @@ void CPlaceholderImageBackend::Dispose(void* buffer) { mBuffers.erase(buffer); }
 int32_t CPlaceholderImageBackend::BeginDraw(void* buffer, uint8_t) {
   CBuffer* b = Find(buffer);
   if (b == nullptr) return 0;
-  layout::WriteAt<uint8_t>(b->mRecord, 40, 1);
+  layout::WriteAt<uint8_t>(b->mRecord, layout::kImageBufferDrawing, 1);
   return 1;
 }
 
 void* CPlaceholderImageBackend::EndDraw(void* buffer) {
   CBuffer* b = Find(buffer);
   if (b == nullptr) return nullptr;
-  layout::WriteAt<uint8_t>(b->mRecord, 40, 0);
+  layout::WriteAt<uint8_t>(b->mRecord, layout::kImageBufferDrawing, 0);
   layout::WriteAt(b->mFrame, 8, ++b->mFrames);
   return b->mFrame;
 }

@@ -2,12 +2,13 @@
 // fields a plug-in reads, so that buffer handling can be driven and checked
 // without a GPU.
 //
-// Buffer record (96 bytes): u32 'imgb' at 0, texture record pointer at 16,
-// i32 context at 24, u32 flags at 28, i32 width at 32, i32 height at 36,
-// drawing-in-progress byte at 40. Texture record (64 bytes): i32 at 56, left
-// for the plug-in to write. Frame record (32 bytes, one per buffer, rewritten
-// by every EndDraw): u32 'vfrm' at 0, u32 frame number at 8, texture record
-// pointer at 16. Records live until Dispose.
+// Buffer record (96 bytes): u32 'imgb' at 0, i32 context at 24, u32 flags
+// at 28, and the fields a plug-in reads at the offsets of record_layout.h
+// (texture record pointer, width, height, drawing byte). Texture record (64
+// bytes): the frame mark is left for the plug-in to write. Frame record (32
+// bytes, one per buffer, rewritten by every EndDraw): u32 'vfrm' at 0, u32
+// frame number at 8, and the texture record pointer. Records live until
+// Dispose.
 //
 // Thread-safety: none; the host's main thread only.
 #pragma once

@@ -64,6 +64,17 @@ inline constexpr size_t kPictureLoaded = 0;
 inline constexpr size_t kPictureWidth = 24;
 inline constexpr size_t kPictureHeight = 26;
 
+// The GL backend's image buffer record, the fields a plug-in reads: the
+// texture record pointer, i32 width and height, the u8 drawing-in-progress
+// flag. Its texture record: the i32 frame mark the plug-in writes. A video
+// frame record: the texture record pointer.
+inline constexpr size_t kImageBufferTexture = 16;
+inline constexpr size_t kImageBufferWidth = 32;
+inline constexpr size_t kImageBufferHeight = 36;
+inline constexpr size_t kImageBufferDrawing = 40;
+inline constexpr size_t kTextureFrameMark = 56;
+inline constexpr size_t kFrameTexture = 16;
+
 // Skeleton package: 52-byte header, then 44-byte points.
 inline constexpr uint32_t kSkeletonSignature = 0x736B656C;  // 'skel'
 inline constexpr size_t kSkelSignature = 0;
@@ -85,35 +96,9 @@ inline constexpr size_t kSkelPointX = 32;
 inline constexpr size_t kSkelPointY = 36;
 inline constexpr size_t kSkelPointZ = 40;
 
-// Service table: 8-byte slots, byte offsets below.
+// Service table: 208 slots of 8 bytes; the services and their byte offsets
+// are listed once, in service_table.cpp.
 inline constexpr size_t kServiceSlotCount = 208;
-inline constexpr size_t kSvcRegisterMessageReceiver = 0x008;
-inline constexpr size_t kSvcUnregisterMessageReceiver = 0x010;
-inline constexpr size_t kSvcGetInputPropertyValue = 0x030;
-inline constexpr size_t kSvcSetOutputPropertyValue = 0x038;
-inline constexpr size_t kSvcReleaseVideoHandle = 0x098;
-inline constexpr size_t kSvcGetPropertyHelpIndex = 0x0b8;
-inline constexpr size_t kSvcAddOutputProperty = 0x0c0;
-inline constexpr size_t kSvcRemoveOutputProperty = 0x0c8;
-inline constexpr size_t kSvcGetPropertyCount = 0x0d0;
-inline constexpr size_t kSvcAllocateMemory = 0x118;
-inline constexpr size_t kSvcFreeMemory = 0x120;
-inline constexpr size_t kSvcFindStringInList = 0x128;
-inline constexpr size_t kSvcAssertionFailed = 0x160;
-inline constexpr size_t kSvcLoadActorPicture = 0x168;
-inline constexpr size_t kSvcDrawActorPicture = 0x170;
-inline constexpr size_t kSvcBeginVideoRender = 0x190;
-inline constexpr size_t kSvcEndVideoRender = 0x198;
-inline constexpr size_t kSvcGetPropertyTypeCodes = 0x1c8;
-inline constexpr size_t kSvcMakeStringValue = 0x310;
-inline constexpr size_t kSvcReleaseValue = 0x318;
-inline constexpr size_t kSvcSetPropertyDisplayName = 0x510;
-inline constexpr size_t kSvcCreateImageBuffer = 0x640;
-inline constexpr size_t kSvcDisposeImageBuffer = 0x648;
-inline constexpr size_t kSvcBeginImageBufferDraw = 0x658;
-inline constexpr size_t kSvcEndImageBufferDraw = 0x660;
-inline constexpr size_t kSvcGetPropertyDisplayName = 0x670;
-static_assert(kSvcGetPropertyDisplayName + 8 <= kServiceSlotCount * 8);
 
 // Reads a T at `offset` of a foreign record.
 template <class T>

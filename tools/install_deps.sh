@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-14 libclang-rt-14-dev googletest libgtest-dev libgmock-dev
           libbenchmark-dev libcli11-dev libfmt-dev libegl-dev libgl-dev libglu1-mesa-dev
           libegl-mesa0 libgl1-mesa-dri libpng-dev valgrind)
+packages+=(nlohmann-json3-dev)  # actorhost validate: its JSON report
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

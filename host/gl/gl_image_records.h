@@ -1,9 +1,7 @@
 // The records behind the GL backend's image buffers and video frames.
 //
-// A plug-in sees only a few fields of them, at fixed byte offsets: the
-// buffer's texture record pointer (16), width (32), height (36) and
-// drawing-in-progress byte (40); the texture record's frame mark (56); the
-// frame's texture record pointer (16). The rest is the backend's own.
+// A plug-in sees only a few fields of them, at the byte offsets that
+// record_layout.h gives (checked below). The rest is the backend's own.
 //
 // Ownership: one GLImageBufferRecord per buffer, made by the backend's Create
 // and freed by its Dispose; the texture and frame records live inside it, so a
@@ -14,6 +12,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+#include "host/record_layout.h"
 
 namespace vhost {
 
@@ -56,11 +56,11 @@ inline constexpr uint32_t kGLImageBufferSignature = 0x676C6962;  // 'glib'
 inline constexpr uint32_t kGLTextureSignature = 0x676C7478;      // 'gltx'
 inline constexpr uint32_t kGLFrameSignature = 0x676C6672;        // 'glfr'
 
-static_assert(offsetof(GLImageBufferRecord, mTexture) == 16);
-static_assert(offsetof(GLImageBufferRecord, mWidth) == 32);
-static_assert(offsetof(GLImageBufferRecord, mHeight) == 36);
-static_assert(offsetof(GLImageBufferRecord, mDrawing) == 40);
-static_assert(offsetof(GLTextureRecord, mFrameMark) == 56);
-static_assert(offsetof(GLFrameRecord, mTexture) == 16);
+static_assert(offsetof(GLImageBufferRecord, mTexture) == layout::kImageBufferTexture);
+static_assert(offsetof(GLImageBufferRecord, mWidth) == layout::kImageBufferWidth);
+static_assert(offsetof(GLImageBufferRecord, mHeight) == layout::kImageBufferHeight);
+static_assert(offsetof(GLImageBufferRecord, mDrawing) == layout::kImageBufferDrawing);
+static_assert(offsetof(GLTextureRecord, mFrameMark) == layout::kTextureFrameMark);
+static_assert(offsetof(GLFrameRecord, mTexture) == layout::kFrameTexture);
 
 }  // namespace vhost

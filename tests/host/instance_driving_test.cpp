@@ -214,6 +214,14 @@ TEST_F(InstancesDrivenByTheHost, TheFrameworksTestActorRunsInTheHost) {
   EXPECT_EQ(mHost.ValueToString(t, 1, t.FindInput("mode"), CHostValue::Integer(1)), "one");
   mHost.SetInput(t, t.FindInput("mode"), CHostValue::Integer(2));
   EXPECT_EQ(mHost.Tick().mResults, std::vector<intptr_t>{0});  // its exception stopped at the boundary
+  // ... and was reported, naming the entry point; the host and the instance go on.
+  ASSERT_EQ(mHost.Assertions().size(), 1u);
+  EXPECT_EQ(mHost.Assertions()[0].mCondition,
+            "ReceiveMessage: exception stopped at the boundary: test actor: mode two throws");
+  EXPECT_GT(mHost.Assertions()[0].mLine, 0);
+  mHost.ClearAssertions();
+  mHost.SetInput(t, t.FindInput("mode"), CHostValue::Integer(0));
+  EXPECT_EQ(mHost.Tick().mResults, std::vector<intptr_t>{4});
   const auto area = mHost.GetActorDefinedArea(t);
   EXPECT_EQ(area.mResult, 1);
   EXPECT_EQ(area.mWidth, 64);

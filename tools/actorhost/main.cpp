@@ -2,6 +2,7 @@
 //
 //   actorhost inspect PLUGIN...   registration, properties and help of plug-in files
 //   actorhost run PATCH           load plug-ins, wire them, tick them, print outputs
+//   actorhost validate PLUGIN...  check plug-in files against the host contract
 //
 // All the work is in the host library; this file only reads the command line.
 #include <CLI/CLI.hpp>
@@ -23,6 +24,7 @@
 #include "host/patch_runner.h"
 #include "host/plugin.h"
 #include "host/plugin_report.h"
+#include "tools/actorhost/validate_command.h"
 
 namespace {
 
@@ -163,7 +165,10 @@ int main(int argc, char** argv) {
                 "after the run, list each instance's outputs with IDs, current display names and last values");
   run->add_flag("--quiet-asserts", quiet, "do not print the plug-ins' failed assertions as they happen");
 
+  CValidateCommand validate(app);
+
   CLI11_PARSE(app, argc, argv);
+  if (validate.Parsed()) return validate.Run(argv[0]);
   if (inspect->parsed()) return Inspect(files);
   if (run->parsed()) {
     if (duration > 0) options.mDuration = duration;

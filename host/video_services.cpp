@@ -1,0 +1,105 @@
+#include "host/video_services.h"
+
+#include <fmt/format.h>
+
+#include "host/host.h"
+#include "host/host_error.h"
+#include "host/placeholder_image_backend.h"
+
+namespace vhost {
+
+CVideoServices::CVideoServices(const CHostSwitches& switches, CHostCounters& counters, CReport report)
+    : mSwitches(switches),
+      mCounters(counters),
+      mReport(std::move(report)),
+      mBackend(std::make_unique<CPlaceholderImageBackend>()) {}
+
+CVideoServices::~CVideoServices() {
+  // Buffers a plug-in never disposed go back to the backend that made them.
+  for (auto& [buffer, owner] : mImageBuffers) mBackend->Dispose(buffer);
+}
+
+void* CVideoServices::CreateImageBuffer(CActorInstance& creator, int32_t context, int32_t width,
+                                        int32_t height, uint32_t flags) {
+  if (mSwitches.mFailCreateImageBuffer) return nullptr;
+  void* buffer = mBackend->Create(context, width, height, flags);
+  if (buffer != nullptr) {
+    mImageBuffers.emplace(buffer, &creator);
+    ++mCounters.mImageBuffersCreated;
+  }
+  return buffer;
+}
+
+void CVideoServices::DisposeImageBuffer(void* buffer) {
+  if (mImageBuffers.erase(buffer) == 0) {
+    mReport(fmt::format("DisposeImageBuffer of {}, which is not a live image buffer", buffer));
+    return;
+  }
+  mDrawingBuffers.erase(buffer);
+  mBackend->Dispose(buffer);
+  ++mCounters.mImageBuffersDisposed;
+}
+
+int32_t CVideoServices::BeginImageBufferDraw(void* buffer, uint8_t arg) {
+  if (mImageBuffers.count(buffer) == 0) {
+    mReport(fmt::format("BeginImageBufferDraw on {}, which is not a live image buffer", buffer));
+    return 0;
+  }
+  if (mSwitches.mFailBeginImageBufferDraw) return 0;
+  const int32_t result = mBackend->BeginDraw(buffer, arg);
+  if (result != 0) {
+    mDrawingBuffers[buffer] = true;
+    ++mCounters.mImageDrawsBegun;
+  }
+  return result;
+}
+
+void* CVideoServices::EndImageBufferDraw(void* buffer) {
+  if (mImageBuffers.count(buffer) == 0) {
+    mReport(fmt::format("EndImageBufferDraw on {}, which is not a live image buffer", buffer));
+    return nullptr;
+  }
+  if (mDrawingBuffers.erase(buffer) == 0) {
+    mReport(fmt::format("EndImageBufferDraw on {} without a successful BeginImageBufferDraw", buffer));
+  }
+  ++mCounters.mImageDrawsEnded;
+  void* frame = mBackend->EndDraw(buffer);
+  return mSwitches.mFailEndImageBufferDraw ? nullptr : frame;
+}
+
+void CVideoServices::SetBackend(std::unique_ptr<CImageBufferBackend> backend) {
+  if (!mImageBuffers.empty()) {
+    throw CHostError("SetImageBufferBackend: image buffers of the old backend are still live");
+  }
+  if (backend == nullptr) backend = std::make_unique<CPlaceholderImageBackend>();
+  mBackend = std::move(backend);
+}
+
+void* CVideoServices::BeginVideoRender(void* actorData, uint32_t kind) {
+  ++mCounters.mRenderBracketsBegun;
+  const uintptr_t token = mNextRenderToken++ * 16;
+  mRenderBrackets.emplace(token, CRenderBracket{actorData, kind, false});
+  return reinterpret_cast<void*>(token);
+}
+
+intptr_t CVideoServices::EndVideoRender(void* token) {
+  auto it = mRenderBrackets.find(reinterpret_cast<uintptr_t>(token));
+  if (it == mRenderBrackets.end() || it->second.mEnded) {
+    mReport(fmt::format("EndVideoRender with token {}, which is not an open bracket", token));
+    return 0;
+  }
+  it->second.mEnded = true;
+  ++mCounters.mRenderBracketsEnded;
+  return kRenderBracketResult;
+}
+
+void CVideoServices::CloseBrackets(uint32_t kind) {
+  for (auto& [token, bracket] : mRenderBrackets) {
+    if (!bracket.mEnded) {
+      mReport(fmt::format("a receiver returned with a render bracket open (message kind 0x{:X})", kind));
+    }
+  }
+  mRenderBrackets.clear();
+}
+
+}  // namespace vhost

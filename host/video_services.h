@@ -1,0 +1,68 @@
+// The host's video services: image buffers (made by a replaceable backend),
+// the set of buffers between BeginDraw and EndDraw, and the render brackets
+// (BeginVideoRender / EndVideoRender) opened while a receiver runs.
+//
+// Ownership: buffers belong to the backend that made them; the services
+// remember which instance created each and dispose what is left when they go.
+//
+// Thread-safety: none; the host's main thread only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "host/image_buffer_backend.h"
+
+namespace vhost {
+
+class CActorInstance;
+struct CHostCounters;
+struct CHostSwitches;
+
+class CVideoServices {
+ public:
+  using CReport = std::function<void(std::string)>;
+
+  CVideoServices(const CHostSwitches& switches, CHostCounters& counters, CReport report);
+  CVideoServices(const CVideoServices&) = delete;
+  CVideoServices& operator=(const CVideoServices&) = delete;
+  ~CVideoServices();
+
+  // ---- Image buffers ----
+  void* CreateImageBuffer(CActorInstance& creator, int32_t context, int32_t width, int32_t height,
+                          uint32_t flags);
+  void DisposeImageBuffer(void* buffer);
+  int32_t BeginImageBufferDraw(void* buffer, uint8_t arg);
+  void* EndImageBufferDraw(void* buffer);
+  size_t LiveImageBuffers() const { return mImageBuffers.size(); }
+  // Null restores the placeholder. Throws CHostError while buffers are live.
+  void SetBackend(std::unique_ptr<CImageBufferBackend> backend);
+  CImageBufferBackend& Backend() { return *mBackend; }
+
+  // ---- Render brackets ----
+  void* BeginVideoRender(void* actorData, uint32_t kind);
+  intptr_t EndVideoRender(void* token);
+  // Forgets every bracket; reports those left open by a receiver of `kind`.
+  void CloseBrackets(uint32_t kind);
+
+ private:
+  struct CRenderBracket {
+    void* mActorData;
+    uint32_t mKind;
+    bool mEnded;
+  };
+
+  const CHostSwitches& mSwitches;
+  CHostCounters& mCounters;
+  CReport mReport;
+  std::unique_ptr<CImageBufferBackend> mBackend;
+  std::map<void*, CActorInstance*> mImageBuffers;  // live buffer -> creating instance
+  std::map<void*, bool> mDrawingBuffers;           // buffers between Begin and End draw
+  std::map<uintptr_t, CRenderBracket> mRenderBrackets;
+  uintptr_t mNextRenderToken = 1;
+};
+
+}  // namespace vhost

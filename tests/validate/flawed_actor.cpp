@@ -1,0 +1,202 @@
+// A small actor written against the literal byte offsets, built once sound
+// and once per flaw that the validator must find:
+//
+//   FLAW_NULL_STRING      reads a string input without looking for null
+//   FLAW_LEAK_STRING      never releases the host string it sends
+//   FLAW_SECOND_EXPORT    exports a second symbol
+//   FLAW_HANG             never returns from its tick receiver
+//   FLAW_BAD_DEFINITION   declares its last property without the closing CR
+//   FLAW_RECEIVER_LEFT    leaves its message receiver registered at deactivation
+//   FLAW_PACKAGE_FREED    frees its published package without publishing null first
+//
+// Inputs: label (string), skeleton_in (data=skel), count (int). Outputs:
+// skeleton (data=skel, a 1-point package per tick) and text ("label: ...").
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+struct ActorInfo;
+struct VorlaneParameters;
+struct Value;
+struct Rect;
+
+namespace {
+
+template <class T>
+T ReadAt(const void* p, size_t offset) {
+  T v;
+  std::memcpy(&v, static_cast<const char*>(p) + offset, sizeof(T));
+  return v;
+}
+template <class T>
+void WriteAt(void* p, size_t offset, T v) {
+  std::memcpy(static_cast<char*>(p) + offset, &v, sizeof(T));
+}
+
+template <class Fn>
+Fn Service(VorlaneParameters* params, size_t offset) {
+  void* const* table = ReadAt<void* const*>(params, 16);
+  return reinterpret_cast<Fn>(ReadAt<void*>(table, offset));
+}
+
+using MessageReceiverFn = intptr_t (*)(VorlaneParameters*, uint32_t, uint16_t, const uint8_t*, uint32_t, void*);
+using RegisterFn = void* (*)(MessageReceiverFn, uintptr_t, uint32_t, ActorInfo*, uintptr_t, void*);
+using UnregisterFn = void (*)(void*);
+using SetOutputFn = uint16_t (*)(void*, uint16_t, Value*);
+using HelpIndexFn = int32_t (*)(void*, uint8_t, uint16_t);
+using AllocFn = void* (*)(uint64_t, uint32_t);
+using FreeFn = uint16_t (*)(void*);
+using MakeStringFn = uint16_t (*)(const char*, Value*);
+using ReleaseValueFn = void (*)(Value*);
+
+constexpr size_t kPackageSize = 52 + 44;
+
+struct FlawedData {
+  void* mReceiver;
+  unsigned char* mPackage;  // from AllocateMemory, published on output 1
+  uint32_t mFrame;
+  bool mActive;
+};
+
+void* Ref(ActorInfo* info) { return ReadAt<void*>(info, 40); }
+FlawedData* Data(ActorInfo* info) { return ReadAt<FlawedData*>(info, 592); }
+
+void Publish(VorlaneParameters* params, ActorInfo* info, const void* package) {
+  alignas(8) unsigned char value[16] = {};
+  WriteAt<uint16_t>(value, 0, 5);
+  WriteAt<const void*>(value, 8, package);
+  Service<SetOutputFn>(params, 0x38)(Ref(info), 1, reinterpret_cast<Value*>(value));
+}
+
+intptr_t ReceiveMessage(VorlaneParameters* params, uint32_t, uint16_t, const uint8_t*, uint32_t, void* refcon) {
+  auto* info = static_cast<ActorInfo*>(refcon);
+  FlawedData* data = Data(info);
+  if (data == nullptr || !data->mActive) return 0;  // a message already on its way at deactivation
+#ifdef FLAW_HANG
+  volatile bool forever = true;
+  while (forever) {
+  }
+#endif
+  if (data->mPackage == nullptr) {
+    data->mPackage = static_cast<unsigned char*>(Service<AllocFn>(params, 0x118)(kPackageSize, 1));
+    if (data->mPackage == nullptr) return 0;
+    WriteAt<uint32_t>(data->mPackage, 0, 0x736B656C);  // 'skel'
+    data->mPackage[4] = 1;
+    std::memcpy(data->mPackage + 12, "skeleton", 9);
+    WriteAt<uint32_t>(data->mPackage, 48, 1);
+    std::memcpy(data->mPackage + 52, "head", 5);
+  }
+  WriteAt<uint32_t>(data->mPackage, 8, ++data->mFrame);
+  Publish(params, info, data->mPackage);
+  return 0;
+}
+
+const char* GetParameterString(VorlaneParameters*, ActorInfo*) {
+  return "INPROP \tlabel\t\t\tlabl\tstring\t\t\ttext\t\t\t\t*\t\t*\t\t\r"
+         "INPROP \tskeleton_in\t\tskli\tdata=skel\t\tpropdef,custom\t\t*\t\t*\t\t0\r"
+         "INPROP \tcount\t\t\tcont\tint\t\t\t\tnumber\t\t\t\t0\t\t100\t\t1\r"
+         "OUTPROP\tskeleton\t\tskel\tdata=skel\t\tpropdef,custom\t\t*\t\t*\t\t0\r"
+#ifdef FLAW_BAD_DEFINITION
+         "OUTPROP\ttext\t\t\ttext\tstring\t\t\ttext\t\t\t\t*\t\t*\t\t";
+#else
+         "OUTPROP\ttext\t\t\ttext\tstring\t\t\ttext\t\t\t\t*\t\t*\t\t\r";
+#endif
+}
+
+constexpr const char* kHelp[] = {"An actor with one flaw at most.", "label help", "skeleton_in help", "count help",
+                                 "skeleton help", "text help"};
+
+void GetHelpString(VorlaneParameters* params, ActorInfo* info, uint8_t kind, uint16_t index, char* buffer,
+                   uint32_t size) {
+  const int32_t entry = Service<HelpIndexFn>(params, 0xb8)(Ref(info), kind, index);
+  if (size == 0 || buffer == nullptr) return;
+  const char* text = entry >= 0 && entry < 6 ? kHelp[entry] : "";
+  std::strncpy(buffer, text, size);
+  buffer[size - 1] = 0;
+}
+
+void CreateActor(VorlaneParameters* params, ActorInfo* info) {
+  WriteAt<void*>(info, 592, Service<AllocFn>(params, 0x118)(sizeof(FlawedData), 1));
+}
+
+uint16_t DisposeActor(VorlaneParameters* params, ActorInfo* info) {
+  FlawedData* data = Data(info);
+  if (data == nullptr) return 0;
+#ifndef FLAW_RECEIVER_LEFT
+  if (data->mReceiver != nullptr) Service<UnregisterFn>(params, 0x10)(data->mReceiver);  // disposed while active
+#endif
+  if (data->mPackage != nullptr) {
+    Publish(params, info, nullptr);
+    Service<FreeFn>(params, 0x120)(data->mPackage);
+  }
+  return Service<FreeFn>(params, 0x120)(data);
+}
+
+void ActivateActor(VorlaneParameters* params, ActorInfo* info, uint8_t active) {
+  FlawedData* data = Data(info);
+  if (data == nullptr) return;
+  data->mActive = active != 0;
+  if (active != 0) {
+    if (data->mReceiver == nullptr) {
+      data->mReceiver = Service<RegisterFn>(params, 0x8)(&ReceiveMessage, 0, 0x80, info, 0, info);
+    }
+    return;
+  }
+#ifndef FLAW_RECEIVER_LEFT
+  if (data->mReceiver != nullptr) Service<UnregisterFn>(params, 0x10)(data->mReceiver);
+  data->mReceiver = nullptr;
+#endif
+  if (data->mPackage != nullptr) {
+#ifndef FLAW_PACKAGE_FREED
+    Publish(params, info, nullptr);
+#endif
+    Service<FreeFn>(params, 0x120)(data->mPackage);
+    data->mPackage = nullptr;
+  }
+}
+
+void HandlePropertyChangeValue(VorlaneParameters* params, ActorInfo* info, uint16_t index, Value*, Value* value,
+                               uint8_t) {
+  if (Data(info) == nullptr || index != 1 || value == nullptr || ReadAt<uint16_t>(value, 0) != 6) return;
+  const char* hostString = ReadAt<const char*>(value, 8);
+#ifdef FLAW_NULL_STRING
+  std::string text = std::string("label: ") + (hostString + 8);
+#else
+  std::string text = std::string("label: ") + (hostString != nullptr ? hostString + 8 : "");
+#endif
+  alignas(8) unsigned char out[16] = {};
+  if (Service<MakeStringFn>(params, 0x310)(text.c_str(), reinterpret_cast<Value*>(out)) != 0) return;
+  Service<SetOutputFn>(params, 0x38)(Ref(info), 2, reinterpret_cast<Value*>(out));
+#ifndef FLAW_LEAK_STRING
+  Service<ReleaseValueFn>(params, 0x318)(reinterpret_cast<Value*>(out));
+#endif
+}
+
+uint8_t PropertyValueToString(VorlaneParameters*, ActorInfo*, uint8_t, uint16_t, Value*, char*) { return 0; }
+
+uint8_t GetActorDefinedArea(VorlaneParameters*, ActorInfo*, int16_t*, int16_t*, int16_t*, int16_t*) { return 0; }
+
+void DrawActorDefinedArea(VorlaneParameters*, ActorInfo*, void*, uint16_t, uint16_t, Rect*, Rect*, uint8_t) {}
+
+}  // namespace
+
+#ifdef FLAW_SECOND_EXPORT
+extern "C" __attribute__((visibility("default"))) int FlawedActorVersion() { return 1; }
+#endif
+
+extern "C" __attribute__((visibility("default"))) void GetActorInfo(void*, ActorInfo* info) {
+  WriteAt<uint32_t>(info, 0, 0x636E746C);  // 'cntl'
+  WriteAt<uint32_t>(info, 8, 0x5F666C77);  // '_flw'
+  WriteAt<uint32_t>(info, 12, 256);
+  WriteAt<uint32_t>(info, 16, 128);
+  WriteAt<const char*>(info, 24, "Flawed Actor");
+  WriteAt<void*>(info, 624, reinterpret_cast<void*>(&GetParameterString));
+  WriteAt<void*>(info, 632, reinterpret_cast<void*>(&GetHelpString));
+  WriteAt<void*>(info, 640, reinterpret_cast<void*>(&CreateActor));
+  WriteAt<void*>(info, 648, reinterpret_cast<void*>(&DisposeActor));
+  WriteAt<void*>(info, 656, reinterpret_cast<void*>(&ActivateActor));
+  WriteAt<void*>(info, 672, reinterpret_cast<void*>(&HandlePropertyChangeValue));
+  WriteAt<void*>(info, 696, reinterpret_cast<void*>(&PropertyValueToString));
+  WriteAt<void*>(info, 720, reinterpret_cast<void*>(&GetActorDefinedArea));
+  WriteAt<void*>(info, 728, reinterpret_cast<void*>(&DrawActorDefinedArea));
+}
