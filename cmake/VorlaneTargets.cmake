@@ -42,18 +42,34 @@ endfunction()
 
 # A plug-in file as the host loads it: a MODULE exporting GetActorInfo only.
 #   add_actor_plugin(NAME <target> OUTPUT <file name without lib/.so> SOURCES ... LIBS ...)
+# The one export is marked in the source (VORL_EXPORT); each platform's
+# linker settings below only keep everything else out of the table.
 function(add_actor_plugin)
   cmake_parse_arguments(P "" "NAME;OUTPUT" "SOURCES;LIBS" ${ARGN})
   add_library(${P_NAME} MODULE ${P_SOURCES})
   target_compile_options(${P_NAME} PRIVATE ${VORL_WARNINGS})
   target_link_libraries(${P_NAME} PRIVATE ${P_LIBS})
-  target_link_options(${P_NAME} PRIVATE
-    -Wl,--version-script=${VORL_EXPORT_MAP} -Wl,-z,defs)
   set_target_properties(${P_NAME} PROPERTIES
     PREFIX "" OUTPUT_NAME ${P_OUTPUT}
     CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
-    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/plugins
-    LINK_DEPENDS ${VORL_EXPORT_MAP})
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/plugins)
+  if(WIN32)
+    # A PE link fails on undefined symbols by itself; __declspec(dllexport)
+    # on GetActorInfo makes it the only export. The runtime (libgcc,
+    # libstdc++, winpthread) is linked in statically (the toolchain's module
+    # linker flags), so the DLL needs nothing beside the system's DLLs.
+    target_link_options(${P_NAME} PRIVATE -static)
+  elseif(APPLE)
+    # A loadable bundle exporting the one symbol. Untested: no macOS
+    # toolchain was at hand.
+    set_target_properties(${P_NAME} PROPERTIES BUNDLE TRUE BUNDLE_EXTENSION bundle)
+    target_link_options(${P_NAME} PRIVATE
+      -Wl,-exported_symbol,_GetActorInfo -Wl,-undefined,error)
+  else()
+    target_link_options(${P_NAME} PRIVATE
+      -Wl,--version-script=${VORL_EXPORT_MAP} -Wl,-z,defs)
+    set_target_properties(${P_NAME} PROPERTIES LINK_DEPENDS ${VORL_EXPORT_MAP})
+  endif()
   set_property(GLOBAL APPEND PROPERTY VORL_PLUGINS ${P_NAME})
 endfunction()
 
@@ -66,6 +82,7 @@ function(add_project_test)
   add_executable(${T_NAME} ${T_SOURCES})
   target_compile_options(${T_NAME} PRIVATE ${VORL_WARNINGS})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${T_NAME} PRIVATE VORL_PLUGIN_SUFFIX="${CMAKE_SHARED_MODULE_SUFFIX}")
   if(T_PLUGINS)
     add_dependencies(${T_NAME} ${T_PLUGINS})
   endif()

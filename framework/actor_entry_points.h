@@ -25,7 +25,11 @@
 #include "framework/help_text.h"
 #include "framework/vorlane_types.h"
 
+#if defined(_WIN32)
+#define VORL_EXPORT extern "C" __declspec(dllexport)
+#else
 #define VORL_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 // What an actor class provides. Optional members are detected by name: a
 // class may add `StringToValue`, `ReceiveMessage`, `HelpString` (replacing the

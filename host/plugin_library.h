@@ -17,6 +17,13 @@ namespace vhost {
 
 class CPluginLibrary {
  public:
+  // How this platform's plug-in files end.
+#if defined(_WIN32)
+  static constexpr const char* kFileSuffix = ".dll";
+#else
+  static constexpr const char* kFileSuffix = ".so";
+#endif
+
   // Null and a one-line reason in `error` on failure.
   static std::unique_ptr<CPluginLibrary> Open(const std::string& path, std::string& error);
 

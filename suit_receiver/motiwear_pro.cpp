@@ -6,15 +6,6 @@
 #include <new>
 #include <system_error>
 
-#if defined(_WIN32)
-#include <ws2tcpip.h>
-#else
-#include <arpa/inet.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 #include "suit_receiver/motiwear_message.h"
 #include "suit_receiver/receiver_threads.h"
 #include "suit_receiver/suit_frame_layout.h"
@@ -30,28 +21,6 @@ namespace {
 constexpr int kWaitMilliseconds = 50;
 // Datagrams taken from the socket per wait at most.
 constexpr int kMaxDatagramsPerWait = 256;
-
-#if defined(_WIN32)
-int LastSocketError() { return WSAGetLastError(); }
-
-bool IsDrainedError(int) { return false; }
-
-bool IsTransientReceiveError(int error) {
-  // WSAECONNRESET is how Windows reports an ICMP port-unreachable on UDP.
-  return error == WSAEINTR || error == WSAEWOULDBLOCK || error == WSAECONNRESET ||
-         error == WSAENOBUFS;
-}
-#else
-int LastSocketError() { return errno; }
-
-// A non-blocking read of an empty socket: back to waiting.
-bool IsDrainedError(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
-
-bool IsTransientReceiveError(int error) {
-  return error == EINTR || error == EAGAIN || error == EWOULDBLOCK || error == ECONNREFUSED ||
-         error == ENOBUFS;
-}
-#endif
 
 }  // namespace
 
@@ -174,9 +143,7 @@ void CMotiWearPro::ThreadMain() {
   if (Startup() == 0) ReceiveLoop();
   // Also closes a socket that was opened but could not join or bind.
   Shutdown();
-#if defined(_WIN32)
-  if (mWinsockStarted) WSACleanup();
-#endif
+  if (mSocketCallsStarted) CReceiverSocket::EndThread();
   bool destroy = false;
   {
     CMutexLock lock(mLock);
@@ -189,28 +156,15 @@ void CMotiWearPro::ThreadMain() {
 }
 
 int CMotiWearPro::Startup() {
-#if defined(_WIN32)
-  WSADATA wsaData;
-  const int started = WSAStartup(0x0101, &wsaData);
+  const int started = CReceiverSocket::StartThread();
   if (started != 0) {
     SetError(started, "WSAStartup: error %d", started);
     return -1;
   }
-  mWinsockStarted = true;
-  mSocket = socket(AF_INET, SOCK_DGRAM, 0);
-#elif defined(SOCK_CLOEXEC)
-  // A host that starts other programs must not hand them our port.
-  mSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-#else
-  mSocket = socket(AF_INET, SOCK_DGRAM, 0);
-#endif
-#if defined(_WIN32)
-  if (mSocket == INVALID_SOCKET) {
-#else
-  if (mSocket < 0) {
-#endif
-    const int error = LastSocketError();
-    mSocket = kNoSocket;
+  mSocketCallsStarted = true;
+  mSocket = CReceiverSocket::Open();
+  if (mSocket == kNoSocket) {
+    const int error = CReceiverSocket::LastError();
     SetError(error, "socket: error %d", error);
     return -1;
   }
@@ -220,85 +174,56 @@ int CMotiWearPro::Startup() {
   mBindAddress.sin_port = htons(static_cast<uint16_t>(mPort));
   mBindAddress.sin_addr.s_addr = htonl(INADDR_ANY);
 
-  if (!mGroupAddress.empty()) {
-    ip_mreq request{};
-    request.imr_multiaddr.s_addr = inet_addr(mGroupAddress.c_str());
-    request.imr_interface.s_addr = htonl(INADDR_ANY);
-    if (setsockopt(mSocket, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&request),
-                   sizeof(request)) < 0) {
-      const int error = LastSocketError();
-      SetError(error, "socket: failed to join multicast group %d (%s)", error,
-               mGroupAddress.c_str());
-      return -1;
-    }
+  if (!mGroupAddress.empty() && !CReceiverSocket::JoinGroup(mSocket, mGroupAddress)) {
+    const int error = CReceiverSocket::LastError();
+    SetError(error, "socket: failed to join multicast group %d (%s)", error, mGroupAddress.c_str());
+    return -1;
   }
 
-  if (bind(mSocket, reinterpret_cast<const sockaddr*>(&mBindAddress), sizeof(mBindAddress)) == 0) {
+  if (CReceiverSocket::Bind(mSocket, mBindAddress)) {
     CMutexLock lock(mLock);
     mListening = true;
     return 0;
   }
-  const int error = LastSocketError();
+  const int error = CReceiverSocket::LastError();
   SetError(error, "socket: bind error %d", error);
   return -1;
 }
 
-CMotiWearPro::ReceiveResult CMotiWearPro::ReceiveOne(uint8_t* buffer, size_t size, bool dontWait) {
-  sockaddr_in sender{};
-#if defined(_WIN32)
-  (void)dontWait;
-  int senderSize = sizeof(sender);
-  int received = recvfrom(mSocket, reinterpret_cast<char*>(buffer), static_cast<int>(size), 0,
-                          reinterpret_cast<sockaddr*>(&sender), &senderSize);
-  if (received == SOCKET_ERROR && WSAGetLastError() == WSAEMSGSIZE) {
-    // Windows reports a datagram cut to the buffer as an error; POSIX hands
-    // out the cut datagram. Treat both alike.
-    received = static_cast<int>(size);
-  }
-#else
-  socklen_t senderSize = sizeof(sender);
-  const ssize_t received = recvfrom(mSocket, buffer, size, dontWait ? MSG_DONTWAIT : 0,
-                                    reinterpret_cast<sockaddr*>(&sender), &senderSize);
-#endif
-  if (received < 0) {
-    const int error = LastSocketError();
-    if (IsDrainedError(error)) return ReceiveResult::kDrained;
-    if (IsTransientReceiveError(error)) return ReceiveResult::kRetry;
-    SetError(error, "socket: receive error %d", error);
-    return ReceiveResult::kFailed;
+CMotiWearPro::ReceiveResult CMotiWearPro::ReceiveOne(uint8_t* buffer, size_t size) {
+  size_t received = 0;
+  int error = 0;
+  switch (CReceiverSocket::Receive(mSocket, buffer, size, &received, &error)) {
+    case CReceiverSocket::EReceive::kDrained:
+      return ReceiveResult::kDrained;
+    case CReceiverSocket::EReceive::kRetry:
+      return ReceiveResult::kRetry;
+    case CReceiverSocket::EReceive::kFailed:
+      SetError(error, "socket: receive error %d", error);
+      return ReceiveResult::kFailed;
+    case CReceiverSocket::EReceive::kReceived:
+      break;
   }
   // An empty datagram carries nothing; anyone could send one, so it must
   // not silence the port.
   if (received == 0) return ReceiveResult::kRetry;
-  QueueDatagram(buffer, static_cast<size_t>(received));
+  QueueDatagram(buffer, received);
   return ReceiveResult::kReceived;
 }
 
 void CMotiWearPro::ReceiveLoop() {
   uint8_t buffer[kMotiWearMaxDatagram];
   while (mRunning.load() && mSocket != kNoSocket) {
-#if defined(_WIN32)
-    fd_set readSet;
-    FD_ZERO(&readSet);
-    FD_SET(mSocket, &readSet);
-    timeval timeout{0, kWaitMilliseconds * 1000};
-    if (select(0, &readSet, nullptr, nullptr, &timeout) <= 0) continue;
-    if (ReceiveOne(buffer, sizeof(buffer), false) == ReceiveResult::kFailed) return;
-#else
-    // poll, not select: FD_SET on a descriptor at or above FD_SETSIZE is
-    // undefined, and a host process can hold that many files.
-    pollfd waitFor{mSocket, POLLIN, 0};
-    if (poll(&waitFor, 1, kWaitMilliseconds) <= 0) continue;
+    if (!CReceiverSocket::WaitReadable(mSocket, kWaitMilliseconds)) continue;
     // Empty the socket before waiting again: at high rates one wait then
     // serves a whole run of datagrams, which halves the system calls and
     // lets the thread catch up after it was kept off the processor. The
     // bound keeps the check of mRunning frequent.
     for (int i = 0; i < kMaxDatagramsPerWait && mRunning.load(); ++i) {
-      const ReceiveResult result = ReceiveOne(buffer, sizeof(buffer), i > 0);
+      const ReceiveResult result = ReceiveOne(buffer, sizeof(buffer));
       if (result == ReceiveResult::kFailed) return;
       if (result == ReceiveResult::kDrained) break;
     }
-#endif
   }
 }
 
@@ -329,13 +254,7 @@ void CMotiWearPro::QueueDatagram(const uint8_t* buffer, size_t length) {
 int CMotiWearPro::Shutdown() {
   CMutexLock lock(mLock);
   if (mSocket == kNoSocket) return 0;
-#if defined(_WIN32)
-  shutdown(mSocket, SD_SEND);
-  const int result = closesocket(mSocket);
-#else
-  shutdown(mSocket, SHUT_WR);
-  const int result = close(mSocket);
-#endif
+  const int result = CReceiverSocket::Close(mSocket);
   mSocket = kNoSocket;
   return result;
 }

@@ -27,29 +27,18 @@
 #include <string>
 #include <vector>
 
-#if defined(_WIN32)
-#include <winsock2.h>
-#else
-#include <netinet/in.h>
-#endif
-
 #include "framework/vorlane_types.h"
 #include "suit_receiver/cmutex.h"
 #include "suit_receiver/motiwear_client_list.h"
 #include "suit_receiver/motiwear_owner.h"
+#include "suit_receiver/receiver_socket.h"
 
 class CMotiWearMessage;
 
 class CMotiWearPro {
  public:
-#if defined(_WIN32)
-  using SocketHandle = SOCKET;
-  static constexpr SocketHandle kNoSocket = INVALID_SOCKET;
-#else
-  using SocketHandle = int;
-  // Not 0: descriptor 0 is a valid socket in a process whose stdin is closed.
-  static constexpr SocketHandle kNoSocket = -1;
-#endif
+  using SocketHandle = CReceiverSocket::Handle;
+  static constexpr SocketHandle kNoSocket = CReceiverSocket::kNone;
 
   // [main thread] Starts the network thread for (groupAddress, port); the
   // socket is opened by that thread, so failures show up later in the error
@@ -131,9 +120,9 @@ class CMotiWearPro {
   // [network thread] Receives until stopped or a hard receive error.
   void ReceiveLoop();
   enum class ReceiveResult { kReceived, kRetry, kDrained, kFailed };
-  // [network thread] One recvfrom: queues a datagram, skips an empty one,
-  // says whether the socket is empty, or records a hard error.
-  ReceiveResult ReceiveOne(uint8_t* buffer, size_t size, bool dontWait);
+  // [network thread] One read: queues a datagram, skips an empty one, says
+  // whether the socket is empty, or records a hard error.
+  ReceiveResult ReceiveOne(uint8_t* buffer, size_t size);
   // [network thread] Decodes one datagram and appends it to mPending.
   void QueueDatagram(const uint8_t* buffer, size_t length) VORL_EXCLUDES(mLock);
   // [network thread] Closes the socket if open; returns the close result.
@@ -163,8 +152,6 @@ class CMotiWearPro {
   SocketHandle mSocket = kNoSocket;  // [network thread]; under the lock in Shutdown
   sockaddr_in mBindAddress{};
   int mLastError = 0;  // [network thread]
-#if defined(_WIN32)
-  bool mWinsockStarted = false;
-#endif
+  bool mSocketCallsStarted = false;  // [network thread] StartThread succeeded
   std::deque<CMotiWearMessage*> mPending VORL_GUARDED_BY(mLock);  // one reference each
 };

@@ -4,8 +4,12 @@
 // plug-in file (its return, the standard library's thread-state cleanup); a
 // host may unload the file as soon as the last DisposeActor returns.
 //
-// Thread-safety: every function may be called from any thread; Join* must
-// not be called from a receiver thread.
+// The list lives on the heap from the first Start to the JoinAll that empties
+// it, never in a static destructor's reach: a process that ends with
+// receivers still running must not free it under their feet.
+//
+// Thread-safety: Start, JoinAll and GetCount are called on the host's main
+// thread; a receiver thread only marks its own entry ended.
 #pragma once
 
 #include <functional>
@@ -39,14 +43,18 @@ class CReceiverThreads {
     }
 
     std::thread mThread;
-    bool mEnded = false;  // under sMutex: the body has returned
+    bool mEnded = false;  // under mMutex: the body has returned
   };
 
   // Marks the calling thread's entry ended; its last access to the list.
   static void MarkEnded(std::thread::id id);
-  // Takes the entries that satisfy `which` out of the list (under sMutex).
+  // Takes the entries (only the ended ones when asked) out of the list.
   static std::vector<std::thread> Take(bool onlyEnded);
 
-  static std::mutex sMutex;
-  static std::vector<CEntry> sEntries;
+  struct CState {
+    std::mutex mMutex;
+    std::vector<CEntry> mEntries;
+  };
+  // Set by Start when null, deleted by JoinAll once no thread is left.
+  static CState* sState;
 };

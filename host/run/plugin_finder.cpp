@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "host/host_error.h"
+#include "host/plugin_library.h"
 
 namespace vhost {
 namespace {
@@ -23,11 +24,12 @@ std::string Lower(std::string text) {
 const CPlugin& FindPlugin(const std::string& nameOrPath, const std::vector<std::string>& directories) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  const bool looksLikePath = nameOrPath.find('/') != std::string::npos || nameOrPath.ends_with(".so");
+  const std::string suffix = CPluginLibrary::kFileSuffix;
+  const bool looksLikePath = nameOrPath.find('/') != std::string::npos || nameOrPath.ends_with(suffix);
   if (looksLikePath) return LoadPlugin(nameOrPath);
 
   for (const auto& dir : directories) {
-    for (const std::string& candidate : {nameOrPath + ".so", nameOrPath}) {
+    for (const std::string& candidate : {nameOrPath + suffix, nameOrPath}) {
       const fs::path path = fs::path(dir) / candidate;
       if (fs::is_regular_file(path, ec)) return LoadPlugin(path.string());
     }
@@ -37,7 +39,7 @@ const CPlugin& FindPlugin(const std::string& nameOrPath, const std::vector<std::
     if (!fs::is_directory(dir, ec)) continue;
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(dir, ec)) {
-      if (entry.path().extension() == ".so") files.push_back(entry.path());
+      if (entry.path().extension() == suffix) files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
     for (const auto& file : files) {
@@ -49,8 +51,8 @@ const CPlugin& FindPlugin(const std::string& nameOrPath, const std::vector<std::
       }
     }
   }
-  throw CHostError(fmt::format("plug-in '{}' not found (looked for {}.so and display names in: {})",
-                               nameOrPath, nameOrPath,
+  throw CHostError(fmt::format("plug-in '{}' not found (looked for {}{} and display names in: {})",
+                               nameOrPath, nameOrPath, suffix,
                                directories.empty() ? std::string("no directories")
                                                    : fmt::format("{}", fmt::join(directories, ", "))));
 }

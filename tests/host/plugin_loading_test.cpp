@@ -41,7 +41,7 @@ TEST(LoadingAPluginFile, ReadsTheRegistrationRecordAndDeclarations) {
 
 TEST(LoadingAPluginFile, LoadsEachFileOnceWhateverThePathSpelling) {
   const auto& first = LoadPlugin(ProbePath("probe"));
-  const std::string roundabout = std::string(VORL_HOST_PROBE_DIR) + "/../probes/./probe.so";
+  const std::string roundabout = std::string(VORL_HOST_PROBE_DIR) + "/../probes/./probe" VORL_PLUGIN_SUFFIX;
   EXPECT_EQ(&LoadPlugin(roundabout), &first);
 }
 

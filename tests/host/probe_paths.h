@@ -6,12 +6,12 @@
 #include <string>
 
 inline std::string ProbePath(const std::string& name) {
-  return std::string(VORL_HOST_PROBE_DIR) + "/" + name + ".so";
+  return std::string(VORL_HOST_PROBE_DIR) + "/" + name + VORL_PLUGIN_SUFFIX;
 }
 
 inline std::string BuiltPluginPath(const std::string& name) {
   const char* dir = std::getenv("VORL_PLUGIN_DIR");
-  return std::string(dir != nullptr ? dir : "plugins") + "/" + name + ".so";
+  return std::string(dir != nullptr ? dir : "plugins") + "/" + name + VORL_PLUGIN_SUFFIX;
 }
 
 inline std::string BuiltPluginDir() {

@@ -32,7 +32,7 @@ const std::vector<std::string> kFifteenJoints = {
 
 const vhost::CPlugin& Bonesplit() {
   const char* dir = std::getenv("VORL_PLUGIN_DIR");
-  return vhost::LoadPlugin(std::string(dir != nullptr ? dir : "plugins") + "/bonesplit.so");
+  return vhost::LoadPlugin(std::string(dir != nullptr ? dir : "plugins") + "/bonesplit" VORL_PLUGIN_SUFFIX);
 }
 
 class BonesplitInTheHost : public ::testing::Test {

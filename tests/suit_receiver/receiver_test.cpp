@@ -9,6 +9,7 @@
 
 #include "suit_receiver/motiwear_message.h"
 #include "suit_receiver/motiwear_pro.h"
+#include "suit_receiver/receiver_threads.h"
 #include "tests/suit_receiver/udp_test_support.h"
 #include "tools/suitsim/suit_frame.h"
 #include "tools/suitsim/walking_figure.h"
@@ -52,7 +53,10 @@ class AReceiver : public ::testing::Test {
     ASSERT_TRUE(WaitUntil(NoThreadsRunning)) << "a receiver thread from an earlier test lives on";
     mPort = FindFreeUdpPort();
   }
-  void TearDown() override { EXPECT_TRUE(WaitUntil(NoThreadsRunning)); }
+  void TearDown() override {
+    EXPECT_TRUE(WaitUntil(NoThreadsRunning));
+    CReceiverThreads::JoinAll();  // as the watcher's last dispose does
+  }
 
   // A receiver on mPort whose socket is bound.
   CMotiWearPro* StartReceiver(CMotiWearOwner* owner = nullptr) {
@@ -153,7 +157,7 @@ TEST_F(AReceiver, ReportsABindErrorOnceAndClosesItsSocket) {
   ASSERT_TRUE(WaitUntil([&] { return pro->IsThreadDone(); }));
   std::string error;
   EXPECT_EQ(1, pro->ReadError(&error));
-  EXPECT_EQ("socket: bind error " + std::to_string(EADDRINUSE), error);
+  EXPECT_EQ("socket: bind error " + std::to_string(AddressInUseError()), error);
   EXPECT_EQ(descriptors, CountOpenDescriptors());
   EXPECT_TRUE(WaitUntil(NoThreadsRunning));
   pro->Release();  // the thread is gone: this destroys the receiver

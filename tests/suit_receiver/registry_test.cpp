@@ -5,6 +5,7 @@
 #include <string>
 
 #include "suit_receiver/motiwear_mgr.h"
+#include "suit_receiver/receiver_threads.h"
 #include "tests/suit_receiver/udp_test_support.h"
 
 namespace {
@@ -20,6 +21,7 @@ class TheRegistry : public ::testing::Test {
   void TearDown() override {
     EXPECT_EQ(0u, mRegistry.GetReceiverCount());
     EXPECT_TRUE(WaitUntil(NoThreadsRunning));
+    CReceiverThreads::JoinAll();
   }
 
   CMotiWearMgr mRegistry;

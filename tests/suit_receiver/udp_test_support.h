@@ -16,7 +16,11 @@ bool SendUdp(uint16_t port, const std::vector<uint8_t>& bytes);
 // loopback on, so this host's members get it).
 bool SendUdpTo(const char* address, uint16_t port, const std::vector<uint8_t>& bytes);
 
-// True when binding the port fails with EADDRINUSE (someone holds it).
+// The error number a bind of a taken port gives: EADDRINUSE, or
+// WSAEADDRINUSE (10048) on Windows.
+int AddressInUseError();
+
+// True when binding the port fails because someone holds it.
 bool IsUdpPortTaken(uint16_t port);
 
 // A socket bound to the port on every address, or -1; close it with

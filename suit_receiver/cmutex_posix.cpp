@@ -1,31 +1,5 @@
+// The POSIX side of CMutex: a pthread mutex, recursive or error-checking.
 #include "suit_receiver/cmutex.h"
-
-#if defined(_WIN32)
-
-CMutex::CMutex(bool recursive) : mRecursive(recursive) {
-  InitializeCriticalSection(&mMutex);
-  mValid = true;
-}
-
-CMutex::~CMutex() {
-  if (mValid) DeleteCriticalSection(&mMutex);
-  mValid = false;
-}
-
-int CMutex::Lock() {
-  if (!mValid) return mLockCount;
-  EnterCriticalSection(&mMutex);
-  return ++mLockCount;
-}
-
-int CMutex::Unlock() {
-  if (!mValid) return mLockCount - 1;
-  const int count = --mLockCount;
-  LeaveCriticalSection(&mMutex);
-  return count;
-}
-
-#else
 
 CMutex::CMutex(bool recursive) : mRecursive(recursive) {
   pthread_mutexattr_t attr;
@@ -52,5 +26,3 @@ int CMutex::Unlock() {
   if (!mValid || pthread_mutex_unlock(&mMutex) != 0) ++mLockCount;
   return count;
 }
-
-#endif
