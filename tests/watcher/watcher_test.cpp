@@ -195,11 +195,12 @@ TEST_F(WatcherActor, EveryFrameOfABatchGivesOneSkeletonAndOneTrigger) {
 
 TEST_F(WatcherActor, TheSuitFilterMatchesExactlyThreeCharacters) {
   const uint16_t port = FindFreeUdpPort();
-  CActorInstance& watcher = Watch(port);
-  // A second watcher on the port with no filter sees every frame; the tick
-  // on which it reports one is the tick on which the first watcher has
-  // processed the same frame, accepted or not.
+  // A second watcher on the port with no filter sees every frame. It is
+  // activated first, so its receiver runs first on every tick: whichever of
+  // the two collects a frame, the watcher has processed its copy, accepted or
+  // not, by the end of the tick on which the witness reports it.
   CActorInstance& witness = Watch(port);
+  CActorInstance& watcher = Watch(port);
   ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), witness));
 
   // A frame may go out more than once while the receiver is slow, so the
