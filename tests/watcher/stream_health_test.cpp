@@ -52,7 +52,7 @@ class WatcherHealth : public ::testing::Test {
   void SetUp() override {
     const char* dir = std::getenv("VORL_PLUGIN_DIR");
     ASSERT_NE(dir, nullptr);
-    mPlugin = &vhost::LoadPlugin(std::string(dir) + "/kavrin_watcher.so");
+    mPlugin = &vhost::LoadPlugin(std::string(dir) + "/kavrin_watcher" VORL_PLUGIN_SUFFIX);
     mHost.Switches().mPrintAssertions = false;
   }
   void TearDown() override {
