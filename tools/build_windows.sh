@@ -15,20 +15,7 @@ case "${1:-}" in
   *) echo "build_windows.sh: unknown argument '$1' (try --help)" >&2; exit 2 ;;
 esac
 
-bash tools/install_deps.sh
-packages=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "== installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash tools/install_deps.sh g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64
 
 cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 cmake --build build-windows
