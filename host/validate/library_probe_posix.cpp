@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "host/plugin_abi.h"
@@ -44,6 +45,15 @@ bool LoadCallUnload(const std::string& path, CRegistrationDigest& digest, bool& 
 }
 
 int ThreadCount() {
+  // A sanitizer runtime may start a helper thread of its own when the
+  // process first creates a thread (ThreadSanitizer does) and keep it; one
+  // thread started and joined before the first count makes it part of every
+  // count, so it never reads as a plug-in's thread left behind.
+  static const bool sWarmedUp = [] {
+    std::thread([] {}).join();
+    return true;
+  }();
+  (void)sWarmedUp;
   std::error_code ec;
   int count = 0;
   for (auto it = std::filesystem::directory_iterator("/proc/self/task", ec);
