@@ -15,39 +15,9 @@
 #include <cstring>
 #include <string>
 
-struct ActorInfo;
-struct VorlaneParameters;
-struct Value;
-struct Rect;
+#include "tests/host/raw_contract.h"
 
 namespace {
-
-template <class T>
-T ReadAt(const void* p, size_t offset) {
-  T v;
-  std::memcpy(&v, static_cast<const char*>(p) + offset, sizeof(T));
-  return v;
-}
-template <class T>
-void WriteAt(void* p, size_t offset, T v) {
-  std::memcpy(static_cast<char*>(p) + offset, &v, sizeof(T));
-}
-
-template <class Fn>
-Fn Service(VorlaneParameters* params, size_t offset) {
-  void* const* table = ReadAt<void* const*>(params, 16);
-  return reinterpret_cast<Fn>(ReadAt<void*>(table, offset));
-}
-
-using MessageReceiverFn = intptr_t (*)(VorlaneParameters*, uint32_t, uint16_t, const uint8_t*, uint32_t, void*);
-using RegisterFn = void* (*)(MessageReceiverFn, uintptr_t, uint32_t, ActorInfo*, uintptr_t, void*);
-using UnregisterFn = void (*)(void*);
-using SetOutputFn = uint16_t (*)(void*, uint16_t, Value*);
-using HelpIndexFn = int32_t (*)(void*, uint8_t, uint16_t);
-using AllocFn = void* (*)(uint64_t, uint32_t);
-using FreeFn = uint16_t (*)(void*);
-using MakeStringFn = uint16_t (*)(const char*, Value*);
-using ReleaseValueFn = void (*)(Value*);
 
 constexpr size_t kPackageSize = 52 + 44;
 
