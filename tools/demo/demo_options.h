@@ -18,4 +18,9 @@ struct SDemoOptions {
   std::string mOutput = "demo-output";
   std::string mSuitsim;                           // empty: next to this program's build folder
   std::string mPluginDir;                         // empty: the build's plugins/ folder
+  double mTickRate = 500.0;                       // host ticks per second
+  // Soak: no pictures; figures and a verdict after the run (soak.json).
+  bool mSoak = false;
+  double mWarmup = 3.0;                           // seconds before the first sample
+  double mRssToleranceMb = 4.0;                   // resident memory growth allowed after the warm-up
 };

@@ -25,14 +25,17 @@
 #include "tools/demo/latency_stats.h"
 #include "tools/demo/live_view.h"
 #include "tools/demo/picture_strip.h"
+#include "tools/demo/process_memory.h"
+#include "tools/demo/soak_verdict.h"
 #include "tools/demo/suit_process.h"
+#include "tools/demo/tick_timing.h"
+#include "tools/demo/udp_drop_counters.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-constexpr auto kTickPeriod = std::chrono::milliseconds(2);
 constexpr double kViewPeriod = 0.25;
 // After the simulators stop: frames still on their way get this long.
 constexpr double kDrainSeconds = 1.0;
@@ -74,7 +77,8 @@ std::string SelfDirectory() {
 void ClearOutput(const fs::path& folder) {
   std::error_code ec;
   fs::remove_all(folder / "frames", ec);
-  for (const char* name : {"contact-sheet.png", "animation.gif", "summary.json"}) fs::remove(folder / name, ec);
+  for (const char* name : {"contact-sheet.png", "animation.gif", "summary.json", "soak.json"})
+    fs::remove(folder / name, ec);
 }
 
 struct SWatcherState {
@@ -95,6 +99,20 @@ struct SWatcherState {
 };
 
 std::string Fixed(double value) { return fmt::format("{:7.3f}", value); }
+
+// What the soak samples: this process's memory and the host's ledgers.
+SSoakSample TakeSample(vhost::CHost& host, double seconds) {
+  SSoakSample sample;
+  sample.mSeconds = seconds;
+  sample.mRssKb = ResidentKilobytes().value_or(0);
+  sample.mLiveBlocks = host.Memory().LiveBlocks();
+  sample.mLiveBytes = host.Memory().LiveBytes();
+  sample.mLiveStrings = host.Strings().LiveStrings();
+  sample.mImageBuffers = host.LiveImageBuffers();
+  sample.mReceivers = host.Receivers().All().size();
+  sample.mRecorded = host.Recorder().All().size();
+  return sample;
+}
 
 }  // namespace
 
@@ -197,6 +215,12 @@ int RunDemo(const SDemoOptions& options) {
   double stoppedAt = 0;
   const uint16_t videoOut = host.OutputIndex(*streams.front().mScope, "video_out");
   Clock::time_point nextTick = start;
+  const auto tickPeriod = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / options.mTickRate));
+  CTickTiming timing;
+  timing.SetGapLimit(2e3 / options.mTickRate);
+  SSoakFigures soak;
+  bool measuring = false;
+  double nextRssSample = 0;
 
   auto takeOutputs = [&](uint64_t mark) {
     const int64_t now = NowNanoseconds();
@@ -210,7 +234,7 @@ int RunDemo(const SDemoOptions& options) {
           uint32_t z = 0;
           std::memcpy(&x, &point.mX, 4);
           std::memcpy(&z, &point.mZ, 4);
-          if (const auto sent = state.mSimulator->SendTime(x, z)) {
+          if (const auto sent = state.mSimulator->TakeSendTime(x, z)) {
             state.mLatency.Add(static_cast<double>(now - *sent) / 1e6);
           }
         }
@@ -222,8 +246,12 @@ int RunDemo(const SDemoOptions& options) {
   };
 
   for (;;) {
-    std::this_thread::sleep_until(nextTick);
-    nextTick += kTickPeriod;
+    if (Clock::now() < nextTick) {
+      timing.Sleeping(Clock::now());
+      std::this_thread::sleep_until(nextTick);
+      timing.Woke(nextTick, Clock::now());
+    }
+    nextTick += tickPeriod;
     const double now = SecondsSince(start);
     // A watcher that could not bind shows nothing worth waiting for.
     bool failed = false;
@@ -234,9 +262,24 @@ int RunDemo(const SDemoOptions& options) {
       for (SWatcherState& state : streams) state.mSimulator->Stop();
     }
     uint64_t mark = host.Mark();
+    const Clock::time_point tickStart = Clock::now();
     host.Tick();
+    timing.Tick(tickStart, Clock::now());
     takeOutputs(mark);
     health.Update(host, now);
+    // Everything recorded is taken in: a long run keeps none of it.
+    host.Recorder().Clear();
+    if (options.mSoak && !stopping && !measuring && now >= options.mWarmup) {
+      measuring = true;
+      timing.Reset();
+      soak.mStart = TakeSample(host, now);
+      soak.mPeakRssKb = soak.mStart.mRssKb;
+      soak.mUdpErrorsStart = UdpErrors();
+      nextRssSample = now + 1.0;
+    } else if (measuring && !stopping && now >= nextRssSample) {
+      nextRssSample += 1.0;
+      soak.mPeakRssKb = std::max(soak.mPeakRssKb, ResidentKilobytes().value_or(0));
+    }
     if (stopping) {
       bool allIn = true;
       for (size_t i = 0; i < streams.size(); ++i)
@@ -249,13 +292,14 @@ int RunDemo(const SDemoOptions& options) {
       mark = host.Mark();
       const Clock::time_point renderStart = Clock::now();
       host.RequestRender();
+      timing.Render(renderStart, Clock::now());
       renderSeconds += SecondsSince(renderStart);
       ++renderRequests;
       for (SWatcherState& state : streams) {
         for (const vhost::COutputRecord* record : host.OutputsSince(mark, state.mScope)) {
           if (record->mOutputIndex != videoOut || record->mValue.Type() != vhost::layout::kTypeData) continue;
           ++state.mFrames;
-          if (!state.mSkeletonsArrived || state.mFrames % static_cast<uint64_t>(options.mSaveEvery) != 0) continue;
+          if (options.mSoak || !state.mSkeletonsArrived || state.mFrames % static_cast<uint64_t>(options.mSaveEvery) != 0) continue;
           vhost::RgbaImage image;
           if (!gl->ReadFrame(record->mValue.AsPointer(), image)) continue;
           for (size_t i = 3; i < image.mPixels.size(); i += 4) image.mPixels[i] = 255;
@@ -265,6 +309,7 @@ int RunDemo(const SDemoOptions& options) {
           state.mKept.mFrames.push_back({now, ReduceImage(image, 2)});
         }
       }
+      host.Recorder().Clear();
     }
 
     for (size_t i = 0; i < streams.size(); ++i)
@@ -315,6 +360,32 @@ int RunDemo(const SDemoOptions& options) {
     }
   }
 
+  if (options.mSoak) {
+    soak.mRate = options.mRate;
+    soak.mWarmupSeconds = options.mWarmup;
+    soak.mPort = port;
+    soak.mEnd = TakeSample(host, SecondsSince(start));
+    soak.mPeakRssKb = std::max(soak.mPeakRssKb, soak.mEnd.mRssKb);
+    soak.mRssToleranceKb = static_cast<uint64_t>(options.mRssToleranceMb * 1024.0);
+    // The port's socket goes with the last watcher on it: read it now.
+    soak.mSocketDrops = UdpSocketDrops(port);
+    soak.mUdpErrorsEnd = UdpErrors();
+    soak.mTickPeriodMs = 1e3 / options.mTickRate;
+    soak.mTicks = measuring ? timing.Ticks() : 0;
+    soak.mLongestGapMs = timing.LongestGapMs();
+    soak.mLongestTickMs = timing.LongestTickMs();
+    soak.mLongestRenderMs = timing.LongestRenderMs();
+    soak.mLongestWakeDelayMs = timing.LongestWakeDelayMs();
+    soak.mLongestWorkMs = timing.LongestWorkMs();
+    soak.mLateTicks = timing.LateTicks();
+    for (size_t i = 0; i < streams.size(); ++i) {
+      const vhost::CWatcherHealth& h = health.Watchers()[i];
+      soak.mStreams.push_back({h.mName, streams[i].mSimulator->Sent(), h.mReceived,
+                               h.mCounters ? h.mCounters->mDatagramsRejected : 0,
+                               h.mCounters ? h.mCounters->mMessagesDropped : 0});
+    }
+  }
+
   SDemoSummary summary;
   summary.mDurationSeconds = stoppedAt;
   summary.mRenderMs = renderRequests ? renderSeconds * 1e3 / static_cast<double>(renderRequests) : 0.0;
@@ -353,7 +424,7 @@ int RunDemo(const SDemoOptions& options) {
       summary.mProblems.push_back(fmt::format(
           "{} received nothing for {} s during the run: run the demo again on an idle machine", h.mName,
           health.Silence()));
-    } else if (result.mLost > 0) {
+    } else if (result.mLost > 0 && !options.mSoak) {  // the soak counts the kernel's drops against it
       summary.mProblems.push_back(fmt::format(
           "{} lost {} of {} frames: run the demo again on an idle machine; if frames are still lost, "
           "the receiver falls behind (see suit_receiver/)",
@@ -377,10 +448,18 @@ int RunDemo(const SDemoOptions& options) {
     if (!WriteAnimationGif((output / "animation.gif").string(), rows,
                            options.mRenderRate / options.mSaveEvery, &error))
       summary.mProblems.push_back("animation: " + error);
-  } else if (summary.mProblems.empty()) {
+  } else if (summary.mProblems.empty() && !options.mSoak) {
     summary.mProblems.push_back("no skeleton arrived, so no picture was saved");
   }
   if (!WriteSummaryJson((output / "summary.json").string(), summary, &error)) summary.mProblems.push_back(error);
+  std::vector<SSoakCheck> soakChecks;
+  bool soakPassed = true;
+  if (options.mSoak) {
+    soakChecks = CheckSoak(soak);
+    for (const SSoakCheck& check : soakChecks) soakPassed = soakPassed && check.mPassed;
+    soakPassed = soakPassed && measuring;
+    if (!WriteSoakJson((output / "soak.json").string(), soak, soakChecks, &error)) summary.mProblems.push_back(error);
+  }
 
   fmt::print("\nsummary ({:.1f} s):\n", summary.mDurationSeconds);
   for (const SWatcherResult& w : summary.mWatchers) {
@@ -392,14 +471,21 @@ int RunDemo(const SDemoOptions& options) {
   fmt::print("  render {:.2f} ms per request; {} PNG files in {}\n", summary.mRenderMs, summary.mFramesSaved,
              (output / "frames").string());
   std::string files;
-  for (const char* name : {"contact-sheet.png", "animation.gif", "summary.json"})
+  for (const char* name : {"contact-sheet.png", "animation.gif", "summary.json", "soak.json"})
     if (fs::exists(output / name)) files += std::string(files.empty() ? "" : ", ") + name;
   fmt::print("  in {}: {}\n", output.string(), files);
   for (const std::string& problem : summary.mProblems) fmt::print(stderr, "demo: {}\n", problem);
+  if (options.mSoak) {
+    fmt::print("\n{}", SoakReport(soak, soakChecks));
+    if (!measuring) {
+      fmt::print(stderr, "demo: the run ended before its {:.1f} s of warm-up; nothing was measured\n",
+                 options.mWarmup);
+    }
+  }
   if (!host.Violations().empty()) {
     fmt::print(stderr, "demo: the host saw {} contract violations, first: {}\n", host.Violations().size(),
                host.Violations().front());
     return 1;
   }
-  return summary.mProblems.empty() ? 0 : 1;
+  return summary.mProblems.empty() && soakPassed ? 0 : 1;
 }

@@ -61,8 +61,16 @@ void CSuitProcess::ReadLines() {
     int damaged = 0;
     if (std::sscanf(line, "frame %3s %llu %lld %x %x %d", suit, &tick, &nanoseconds, &x, &z,
                     &damaged) == 6) {
+      const uint64_t key = static_cast<uint64_t>(x) << 32 | z;
       std::lock_guard<std::mutex> lock(mMutex);
-      mSendTimes[static_cast<uint64_t>(x) << 32 | z] = nanoseconds;
+      mSendTimes[key] = nanoseconds;
+      mSendOrder.emplace_back(key, nanoseconds);
+      while (!mSendOrder.empty() && nanoseconds - mSendOrder.front().second > kForgetAfterNs) {
+        const auto found = mSendTimes.find(mSendOrder.front().first);
+        // A later frame with the same hip bits keeps its own time.
+        if (found != mSendTimes.end() && found->second == mSendOrder.front().second) mSendTimes.erase(found);
+        mSendOrder.pop_front();
+      }
       mSent.fetch_add(1);
       continue;
     }
@@ -86,11 +94,18 @@ std::optional<int> CSuitProcess::Stop() {
   return std::nullopt;
 }
 
-std::optional<int64_t> CSuitProcess::SendTime(uint32_t hipX, uint32_t hipZ) const {
+std::optional<int64_t> CSuitProcess::TakeSendTime(uint32_t hipX, uint32_t hipZ) {
   std::lock_guard<std::mutex> lock(mMutex);
   const auto found = mSendTimes.find(static_cast<uint64_t>(hipX) << 32 | hipZ);
   if (found == mSendTimes.end()) return std::nullopt;
-  return found->second;
+  const int64_t sent = found->second;
+  mSendTimes.erase(found);
+  return sent;
+}
+
+size_t CSuitProcess::HeldSendTimes() const {
+  std::lock_guard<std::mutex> lock(mMutex);
+  return mSendTimes.size();
 }
 
 std::string CSuitProcess::LastMessage() const {

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -33,9 +34,14 @@ class CSuitProcess {
   std::optional<int> Stop();
 
   // The send time (steady clock, nanoseconds) of the frame whose hip record
-  // carried these wire-float bit patterns at bytes 44 and 48; nothing when
-  // no such frame was reported.
-  std::optional<int64_t> SendTime(uint32_t hipX, uint32_t hipZ) const;
+  // carried these wire-float bit patterns at bytes 44 and 48, which is then
+  // forgotten (each frame arrives once); nothing when no such frame was
+  // reported. A frame that never arrives is forgotten kForgetAfterNs after
+  // it was sent, so a long run keeps only the frames of the last seconds.
+  std::optional<int64_t> TakeSendTime(uint32_t hipX, uint32_t hipZ);
+  // Send times held now.
+  size_t HeldSendTimes() const;
+  static constexpr int64_t kForgetAfterNs = 5'000'000'000;
   // Frames reported sent so far.
   uint64_t Sent() const { return mSent.load(); }
   // The child's last line that was not a frame report (its summary, an error).
@@ -50,5 +56,6 @@ class CSuitProcess {
   std::atomic<uint64_t> mSent{0};
   mutable std::mutex mMutex;
   std::unordered_map<uint64_t, int64_t> mSendTimes;  // (x << 32 | z) -> nanoseconds
+  std::deque<std::pair<uint64_t, int64_t>> mSendOrder;  // the same, oldest first
   std::string mLastMessage;
 };
