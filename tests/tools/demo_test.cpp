@@ -24,8 +24,8 @@ struct SDemo {
   std::optional<int> mExit;
 };
 
-SDemo RunDemo(const std::string& folder, const std::vector<std::string>& extra) {
-  std::string command = std::string(VORL_DEMO) + " --duration 1.5 --size 64x48 --output " + folder;
+SDemo RunDemo(const std::string& folder, const std::vector<std::string>& extra, const std::string& duration = "1.5") {
+  std::string command = std::string(VORL_DEMO) + " --duration " + duration + " --size 64x48 --output " + folder;
   for (const std::string& argument : extra) command += " " + argument;
   CChildProcess demo({"/bin/sh", "-c", command + " 2>&1"});
   SDemo run;
@@ -75,6 +75,37 @@ TEST(Demo, AShortRunLeavesFramesPicturesAndASummaryThatAddsUp) {
   char magic[6] = {};
   gif.read(magic, 6);
   EXPECT_EQ(std::string(magic, 6), "GIF89a");
+  fs::remove_all(folder);
+}
+
+// The soak's figures come from the run itself: the host holds no record of
+// what it already handed on (a long run would otherwise keep every value and
+// search them all on every tick), its ledgers end where they began, and
+// pictures are left out.
+TEST(Demo, ASoakKeepsNothingItHandedOnAndSaysWhatItMeasured) {
+  const fs::path folder = fs::temp_directory_path() / ("demo-soak-" + std::to_string(getpid()));
+  const SDemo run = RunDemo(folder.string(), {"--soak", "--warmup", "1", "--rate", "500"}, "4");
+  std::ifstream in(folder / "soak.json");
+  ASSERT_TRUE(in.good()) << run.mOutput;
+  const nlohmann::json soak = nlohmann::json::parse(in);
+  ASSERT_TRUE(run.mExit == 0 || run.mExit == 1) << run.mOutput;
+  if (run.mExit == 0) {
+    EXPECT_TRUE(soak["passed"].get<bool>()) << run.mOutput;
+  }
+  EXPECT_NE(run.mOutput.find(soak["passed"].get<bool>() ? "soak: PASSED" : "soak: FAILED"), std::string::npos)
+      << run.mOutput;
+  EXPECT_EQ(soak["start"]["records held"], 0) << run.mOutput;
+  EXPECT_EQ(soak["end"]["records held"], 0) << run.mOutput;
+  for (const char* ledger : {"memory blocks", "memory bytes", "strings", "image buffers", "receivers"})
+    EXPECT_EQ(soak["start"][ledger], soak["end"][ledger]) << ledger << "\n" << run.mOutput;
+  EXPECT_GT(soak["start"]["rss_kb"].get<uint64_t>(), 0u);
+  EXPECT_EQ(soak["tick_period_ms"].get<double>(), 1e3 / 60);
+  EXPECT_GT(soak["ticks"].get<uint64_t>(), 0u);
+  ASSERT_EQ(soak["streams"].size(), 2u);
+  for (const auto& stream : soak["streams"]) EXPECT_GT(stream["received"].get<uint64_t>(), 0u);
+  EXPECT_TRUE(soak["socket_drops"].is_number()) << "the port's socket counter was read before it closed";
+  EXPECT_TRUE(fs::is_empty(folder / "frames"));
+  EXPECT_FALSE(fs::exists(folder / "contact-sheet.png"));
   fs::remove_all(folder);
 }
 
