@@ -100,9 +100,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!(options.mTickRate >= 1 && options.mTickRate <= 10000) || !(options.mWarmup >= 0) ||
-      !(options.mRssToleranceMb >= 0) || !(options.mWarmup < options.mDuration)) {
+      !(options.mRssToleranceMb >= 0) || (options.mSoak && !(options.mWarmup < options.mDuration))) {
     std::fprintf(stderr, "demo: --tick-rate must be 1 to 10000; --warmup and --rss-tolerance 0 or more, "
-                         "--warmup below --duration\n");
+                         "--warmup below --duration with --soak\n");
     return 2;
   }
   return RunDemo(options);
