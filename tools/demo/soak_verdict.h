@@ -11,9 +11,12 @@
 //   frames   sent - received - dropped by the kernel on the port = 0, and
 //            no watcher rejected a datagram or dropped a message from its
 //            queue.
-//   ticks    no single tick longer than one tick period, and no two tick
-//            starts further apart than two periods (one period of schedule,
-//            one of delay).
+//   ticks    no single tick longer than one tick period, and the thread never
+//            worked longer than one period between two sleeps (ticks,
+//            renders and bookkeeping together). The longest gap between two
+//            tick starts is reported beside it with the latest wake-up from
+//            a sleep: on a loaded machine the system runs the thread late,
+//            which is not the host holding it up.
 //
 // Thread-safety: plain data and pure functions.
 #pragma once
