@@ -49,7 +49,7 @@ constexpr size_t kLongestRaw = 4200;  // beyond the receiver's 4096-byte buffer
 constexpr size_t kFrameBytes = 1144;
 // How long a burst may take to be accounted for before the kernel's drop
 // counter is consulted; on a loaded machine a burst takes milliseconds.
-constexpr std::chrono::seconds kPatience{10};
+constexpr std::chrono::seconds kPatience{5};
 
 [[noreturn]] void Finding(const std::string& what) {
   std::fprintf(stderr, "watcher_network_fuzz: %s\n", what.c_str());
