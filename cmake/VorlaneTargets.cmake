@@ -32,20 +32,6 @@ endif()
 
 set(VORL_EXPORT_MAP ${CMAKE_CURRENT_LIST_DIR}/actor_plugin.map)
 
-# Plug-ins link with -z defs: a symbol that no library named resolves is an
-# error at link time, not a refusal at load time. The fuzz configuration
-# (VORL_BUILD_FUZZ, everything built with -fsanitize=fuzzer-no-link,address,
-# undefined; see fuzz/run_fuzzers.sh) is the exception: its plug-ins refer to
-# the sanitizer and coverage runtime, which clang links into executables only.
-# A fuzz target carries that runtime and exports it (the sanitizer's dynamic
-# list), so the plug-ins it loads bind to it and report their coverage to
-# libFuzzer. Such plug-in files are for fuzz targets, not for a host.
-if(VORL_BUILD_FUZZ)
-  set(VORL_PLUGIN_UNDEFINED_CHECK "")
-else()
-  set(VORL_PLUGIN_UNDEFINED_CHECK -Wl,-z,defs)
-endif()
-
 # Static library of our own code, with the project's warnings.
 function(add_vorl_library name)
   add_library(${name} STATIC ${ARGN})
@@ -80,8 +66,14 @@ function(add_actor_plugin)
     target_link_options(${P_NAME} PRIVATE
       -Wl,-exported_symbol,_GetActorInfo -Wl,-undefined,error)
   else()
-    target_link_options(${P_NAME} PRIVATE
-      -Wl,--version-script=${VORL_EXPORT_MAP} ${VORL_PLUGIN_UNDEFINED_CHECK})
+    target_link_options(${P_NAME} PRIVATE -Wl,--version-script=${VORL_EXPORT_MAP})
+    # Every symbol resolved when the file is linked, except in the fuzz
+    # build: there the coverage and sanitizer runtime lives in the fuzzer
+    # that loads the plug-in (linked with -rdynamic, fuzz/CMakeLists.txt),
+    # and the plug-in's references to it are left for the loader.
+    if(NOT VORL_BUILD_FUZZ)
+      target_link_options(${P_NAME} PRIVATE -Wl,-z,defs)
+    endif()
     set_target_properties(${P_NAME} PROPERTIES LINK_DEPENDS ${VORL_EXPORT_MAP})
   endif()
   set_property(GLOBAL APPEND PROPERTY VORL_PLUGINS ${P_NAME})

@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a bounded time.
 # New inputs go to build-fuzz/corpus-*; the checked-in seeds are only read.
-# FUZZ_SECONDS sets the time per target (default 60; the host-call targets 40).
+# FUZZ_SECONDS sets the time per target (default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVORL_BUILD_FUZZ=ON -DVORL_BUILD_BENCH=OFF \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined"
-# Only the fuzz targets (the host-call targets build their instrumented plug-ins).
-cmake --build build-fuzz --target suit_datagram_fuzzer joint_selection_fuzz \
-  host_calls_bonesplit_fuzz host_calls_bonescope_fuzz host_calls_kavrin_watcher_fuzz
+# Only the fuzz targets (and the instrumented plug-ins they load).
+cmake --build build-fuzz --target suit_datagram_fuzzer joint_selection_fuzz capture_reader_fuzz \
+  watcher_network_fuzz host_calls_bonesplit_fuzz host_calls_bonescope_fuzz host_calls_kavrin_watcher_fuzz
 
+# run BINARY SEEDS MAX_LEN [SECONDS]: SECONDS overrides the default unless
+# FUZZ_SECONDS is set.
 run() {
-  local binary=$1 seeds=$2 max_len=$3 seconds=${4:-$seconds}
+  local binary=$1 seeds=$2 max_len=$3
+  local seconds=${FUZZ_SECONDS:-${4:-$seconds}}
   local corpus=build-fuzz/corpus-$(basename "$binary")
   mkdir -p "$corpus"
   echo "== $(basename "$binary") for ${seconds}s"
@@ -22,8 +25,9 @@ run() {
 }
 run build-fuzz/fuzz/suit_receiver/suit_datagram_fuzzer fuzz/suit_receiver/corpus 4096
 run build-fuzz/fuzz/joint_decoder/joint_selection_fuzz fuzz/joint_decoder/corpus 1024
+run build-fuzz/fuzz/suitsim/capture_reader_fuzz fuzz/suitsim/corpus 65536 30
+run build-fuzz/fuzz/suit_receiver/watcher_network_fuzz fuzz/suit_receiver/network_corpus 40000 30
 # Host-call sequences per plug-in (format in fuzz/host_calls/host_call_sequence.h).
-host_call_seconds=${FUZZ_SECONDS:-40}
 for plugin in bonesplit bonescope kavrin_watcher; do
-  run build-fuzz/fuzz/host_calls/host_calls_${plugin}_fuzz fuzz/host_calls/corpus-$plugin 4096 "$host_call_seconds"
+  run build-fuzz/fuzz/host_calls/host_calls_${plugin}_fuzz fuzz/host_calls/corpus-$plugin 4096 40
 done

@@ -27,7 +27,7 @@ namespace {
 const vhost::CPlugin& Plugin() {
   static const vhost::CPlugin& sPlugin = [] () -> const vhost::CPlugin& {
     const char* dir = std::getenv("VORL_PLUGIN_DIR");
-    const std::string path = std::string(dir != nullptr ? dir : VORL_PLUGIN_DIR) + "/" VORL_FUZZ_PLUGIN VORL_PLUGIN_SUFFIX;
+    const std::string path = std::string(dir != nullptr ? dir : VORL_FUZZ_PLUGIN_DIR) + "/" VORL_FUZZ_PLUGIN VORL_FUZZ_PLUGIN_SUFFIX;
     try {
       return vhost::LoadPlugin(path);
     } catch (const vhost::CHostError& e) {
