@@ -7,12 +7,13 @@
 
 #include "host/host_error.h"
 #include "host/record_layout.h"
+#include "host/text_excerpt.h"
 
 namespace vhost {
 
 CHostValue ValueFromText(const CPropertyDescriptor& input, std::string_view text) {
   auto fail = [&](const char* expected) -> CHostValue {
-    throw CHostError(fmt::format("bad value '{}' for {} ({}): expected {}", text, input.mName,
+    throw CHostError(fmt::format("bad value {} for {} ({}): expected {}", QuoteExcerpt(text), input.mName,
                                  input.mTypeText, expected));
   };
   switch (input.mType) {
