@@ -39,6 +39,8 @@ CHostValue ValueFromText(const CPropertyDescriptor& input, std::string_view text
       return CHostValue::Float(value);
     }
     case EPropertyType::kString:
+      // Host strings end at their first NUL: the rest would be lost unseen.
+      if (text.find('\0') != std::string_view::npos) return fail("text without NUL bytes");
       return CHostValue::String(text);
     case EPropertyType::kData:
       if (text == "0" || text == "null") return CHostValue::Data(nullptr);

@@ -256,7 +256,7 @@ const std::vector<CKeywordEntry>& KeywordTable() {
        ParseActor},
       {{"wire", "wire FROM.OUTPUT -> TO.INPUT", "every value sent on the output reaches the input"}, ParseWire},
       {{"plugin_dir", "plugin_dir DIR", "where plug-ins are looked for (relative to the patch file)"}, ParsePluginDir},
-      {{"tick_rate", "tick_rate HZ", "service ticks per second (60)"}, ParseTickRate},
+      {{"tick_rate", "tick_rate HZ", "service ticks per second (60; 0.001 to 1e9)"}, ParseTickRate},
       {{"render_rate", "render_rate HZ", "render requests per second (0); late ones are dropped and counted"},
        ParseRenderRate},
       {{"duration", "duration SECONDS", "how long to run (until Ctrl-C)"}, ParseDuration},

@@ -14,6 +14,7 @@
 #include "host/plugin.h"
 #include "host/property_definition_parser.h"
 #include "host/property_descriptor.h"
+#include "host/value_text.h"
 #include "probe_paths.h"
 
 using testing::HasSubstr;
@@ -126,4 +127,21 @@ TEST(WholeNumberLimits, LimitsBeyondTheSixtyFourBitRangeClampToItsEnds) {
   // are the same double.
   EXPECT_EQ(vhost::ConvertForInput(near, CHostValue::Integer(9007199254740993)).AsInteger(), 9007199254740992);
   EXPECT_EQ(vhost::DefaultValueOf(high).AsInteger(), kMax);
+}
+
+TEST(ValueText, TextWithANulByteIsRefusedRatherThanCutShort) {
+  CPropertyDescriptor label;
+  label.mName = "label";
+  label.mType = vhost::EPropertyType::kString;
+  label.mTypeText = "string";
+  // The value text fuzzer's input: a host string would have ended at the NUL.
+  const std::string found("99999999999999999999999\0" "4\x1d" "99999999999999", 40);
+  try {
+    vhost::ValueFromText(label, found);
+    FAIL() << "accepted";
+  } catch (const vhost::CHostError& e) {
+    EXPECT_THAT(e.what(), HasSubstr("bad value '99999999999999999999999\\x004\\x1D99999999999999' for label (string): "
+                                    "expected text without NUL bytes"));
+  }
+  EXPECT_EQ(vhost::ValueFromText(label, "x y").Text(), "x y");
 }
