@@ -211,8 +211,11 @@ std::vector<CPropertyDescriptor> ParsePropertyDefinitions(std::string_view text)
   size_t start = 0;
   while (start < text.size()) {
     const size_t cr = text.find('\r', start);
-    const size_t lf = text.find('\n', start);
-    if (lf != std::string_view::npos && (cr == std::string_view::npos || lf < cr)) {
+    // Only this line is searched: a search to the end for every line would
+    // make a long text quadratic.
+    const size_t lf = text.substr(start, cr == std::string_view::npos ? std::string_view::npos : cr - start)
+                          .find('\n');
+    if (lf != std::string_view::npos) {
       Fail(line, "line feed in the text (every line ends with a carriage return only)");
     }
     if (cr == std::string_view::npos) Fail(line, "missing carriage return at the end of the line");
