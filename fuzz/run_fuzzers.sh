@@ -8,22 +8,25 @@ seconds=${FUZZ_SECONDS:-60}
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVORL_BUILD_FUZZ=ON -DVORL_BUILD_BENCH=OFF \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined"
-# Only the fuzz targets: the plug-ins are not meant to link in this configuration.
-cmake --build build-fuzz --target suit_datagram_fuzzer joint_selection_fuzz \
-  patch_parser_fuzz value_text_fuzz property_definition_fuzz
+# Only the fuzz targets (and the instrumented plug-ins they load).
+cmake --build build-fuzz --target suit_datagram_fuzzer joint_selection_fuzz capture_reader_fuzz \
+  watcher_network_fuzz patch_parser_fuzz value_text_fuzz property_definition_fuzz
 
+# run BINARY SEEDS MAX_LEN [SECONDS]: SECONDS overrides the default unless
+# FUZZ_SECONDS is set.
 run() {
-  local binary=$1 seeds=$2 max_len=$3 limit=${4:-$seconds}
+  local binary=$1 seeds=$2 max_len=$3
+  local seconds=${FUZZ_SECONDS:-${4:-$seconds}}
   local corpus=build-fuzz/corpus-$(basename "$binary")
   mkdir -p "$corpus"
-  (( limit > seconds )) && limit=$seconds
-  echo "== $(basename "$binary") for ${limit}s"
-  "$binary" -max_total_time="$limit" -max_len="$max_len" -timeout=10 -print_final_stats=1 \
+  echo "== $(basename "$binary") for ${seconds}s"
+  "$binary" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -print_final_stats=1 \
     "$corpus" "$seeds"
 }
 run build-fuzz/fuzz/suit_receiver/suit_datagram_fuzzer fuzz/suit_receiver/corpus 4096
 run build-fuzz/fuzz/joint_decoder/joint_selection_fuzz fuzz/joint_decoder/corpus 1024
-# The host's parsers: 30 s each at most (FUZZ_SECONDS lowers it).
+run build-fuzz/fuzz/suitsim/capture_reader_fuzz fuzz/suitsim/corpus 65536 30
+run build-fuzz/fuzz/suit_receiver/watcher_network_fuzz fuzz/suit_receiver/network_corpus 40000 30
 run build-fuzz/fuzz/host/patch_parser_fuzz fuzz/host/corpus-patch_parser_fuzz 8192 30
 run build-fuzz/fuzz/host/value_text_fuzz fuzz/host/corpus-value_text_fuzz 256 30
 run build-fuzz/fuzz/host/property_definition_fuzz fuzz/host/corpus-property_definition_fuzz 8192 30
