@@ -3,7 +3,7 @@
 # memory definitely or indirectly lost, or the script fails.
 #
 #   tools/valgrind_validate.sh [BUILD_DIR]     (default: build/, built if needed)
-#   VORL_VALGRIND_LEVEL=5 tools/valgrind_validate.sh    another validator level
+#   VORL_VALGRIND_LEVEL=4 tools/valgrind_validate.sh    another validator level
 #
 # The validator runs its tests in its own process (--in-process), one
 # plug-in per run: memcheck then sees every test's calls into the plug-in
@@ -15,7 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${1:-build}
-level=${VORL_VALGRIND_LEVEL:-3}
+level=${VORL_VALGRIND_LEVEL:-10}
 echo "== valgrind memcheck of actorhost validate (level $level)"
 bash tools/install_deps.sh
 if [ ! -x "$build/tools/actorhost/actorhost" ]; then
