@@ -8,11 +8,15 @@ seconds=${FUZZ_SECONDS:-60}
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVORL_BUILD_FUZZ=ON -DVORL_BUILD_BENCH=OFF \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined"
-# Only the fuzz targets: the plug-ins are not meant to link in this configuration.
-cmake --build build-fuzz --target suit_datagram_fuzzer joint_selection_fuzz
+# Only the fuzz targets (and the instrumented plug-ins they load).
+cmake --build build-fuzz --target suit_datagram_fuzzer joint_selection_fuzz capture_reader_fuzz \
+  watcher_network_fuzz
 
+# run BINARY SEEDS MAX_LEN [SECONDS]: SECONDS overrides the default unless
+# FUZZ_SECONDS is set.
 run() {
   local binary=$1 seeds=$2 max_len=$3
+  local seconds=${FUZZ_SECONDS:-${4:-$seconds}}
   local corpus=build-fuzz/corpus-$(basename "$binary")
   mkdir -p "$corpus"
   echo "== $(basename "$binary") for ${seconds}s"
@@ -21,3 +25,5 @@ run() {
 }
 run build-fuzz/fuzz/suit_receiver/suit_datagram_fuzzer fuzz/suit_receiver/corpus 4096
 run build-fuzz/fuzz/joint_decoder/joint_selection_fuzz fuzz/joint_decoder/corpus 1024
+run build-fuzz/fuzz/suitsim/capture_reader_fuzz fuzz/suitsim/corpus 65536 30
+run build-fuzz/fuzz/suit_receiver/watcher_network_fuzz fuzz/suit_receiver/network_corpus 40000 30
