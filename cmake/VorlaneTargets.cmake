@@ -30,6 +30,20 @@ if(VORL_SANITIZER_FLAGS)
   endif()
 endif()
 
+# Line and branch counters for tools/coverage.sh. -O0 keeps every source line
+# its own counter; the counters' runtime (libgcov) is linked statically, so
+# the plug-ins still link nothing else.
+if(VORL_COVERAGE)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    message(FATAL_ERROR "VORL_COVERAGE needs g++ (gcov)")
+  endif()
+  if(VORL_SANITIZER_FLAGS)
+    message(FATAL_ERROR "VORL_COVERAGE cannot be combined with a sanitizer")
+  endif()
+  add_compile_options(--coverage -O0 -fprofile-update=atomic)
+  add_link_options(--coverage)
+endif()
+
 set(VORL_EXPORT_MAP ${CMAKE_CURRENT_LIST_DIR}/actor_plugin.map)
 
 # Static library of our own code, with the project's warnings.

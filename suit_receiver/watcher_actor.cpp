@@ -185,7 +185,10 @@ uint16_t CWatcherActor::Dispose(VorlaneParameters* params, ActorInfo* info) {
   // made; otherwise a shared receiver would call into the freed block.
   auto* data = ActorData<WatcherInfo>(info);
   if (data != nullptr && IsActive(data)) Deactivate(params, data);
-  if (sMotiWearActorsInstantiated-- == 1) {
+  // A disposal more than the creations (a host calling DisposeActor twice
+  // for one record) is told by the assertion above and leaves the count at
+  // zero: below it, no later last disposal would join the receiver threads.
+  if (sMotiWearActorsInstantiated > 0 && --sMotiWearActorsInstantiated == 0) {
     // No receiver thread may outlive the last instance, not even its last
     // instructions: the plug-in file may be unloaded right after this call.
     while (CMotiWearPro::sMotiWearThreadsRunning.load() > 0)

@@ -452,6 +452,19 @@ TEST_F(WatcherActor, WithoutItsDataBlockAnInstanceIgnoresEveryCallbackAndKeepsTh
   EXPECT_EQ(mHost.Assertions()[1].mCondition, "ioActorInfo->mActorDataPtr != nil");
 }
 
+TEST_F(WatcherActor, ASecondDisposalOfOneInstanceLeavesTheInstanceCountBalanced) {
+  CActorInstance& first = Watch(0);
+  mHost.Dispose(first);
+  mPlugin->mDisposeActor(mHost.Parameters(), first.Info());  // the same record again
+  EXPECT_FALSE(mHost.Assertions().empty());
+  mHost.ClearAssertions();
+  // The next instance's disposal is the last one again: no assertion, and
+  // it joins the receiver threads.
+  CActorInstance& second = Watch(0);
+  mHost.Dispose(second);
+  EXPECT_TRUE(mHost.Assertions().empty()) << mHost.Assertions().front().mCondition;
+}
+
 TEST_F(WatcherActor, AnUnknownInputIsReportedAndDeclarationsAreExact) {
   CActorInstance& watcher = Watch(0);
   mHost.InjectInput(watcher, 1, CHostValue::Integer(0), 0);
