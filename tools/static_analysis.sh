@@ -24,8 +24,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 # A configure-only clang tree: its compile commands, benchmarks and fuzz
 # targets included, nothing built.
 build=build-tidy
+mkdir -p "$build"
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DVORL_BUILD_FUZZ=ON -DVORL_BUILD_BENCH=ON \
-  >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
+  >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
 
 if ((${#files[@]} == 0)); then
   # Every one of our sources the tree compiles, once each. The signature-
@@ -54,7 +55,7 @@ start=$SECONDS
 printf '%s\n' "${files[@]}" | xargs -P "$jobs" -I{} sh -c '
   f="$1"; extra=""
   case "$f" in tests/*) [ "$2" = 1 ] || extra="--checks=-clang-analyzer-*" ;; esac
-  clang-tidy-14 -p "$3" --quiet $extra "$f" >"$4.$$" 2>&1 || { cat "$4.$$"; rm -f "$4.$$"; exit 255; }
+  clang-tidy-14 -p "$3" --quiet $extra "$f" >"$4.$$" 2>&1 || { cat "$4.$$"; rm -f "$4.$$"; exit 1; }
   rm -f "$4.$$"' _ {} "$full" "$build" "$log" >"$log.out" || true
 tidy_failed=0
 if grep -qE '(error|warning): ' "$log.out"; then
