@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a bounded time.
 # New inputs go to build-fuzz/corpus-*; the checked-in seeds are only read.
-# FUZZ_SECONDS sets the time per target (default 60).
+# FUZZ_SECONDS sets the time per target (default 30).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${FUZZ_SECONDS:-60}
+seconds=${FUZZ_SECONDS:-30}
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVORL_BUILD_FUZZ=ON -DVORL_BUILD_BENCH=OFF \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined"
-# Only the fuzz targets: the plug-ins are not meant to link in this configuration.
-cmake --build build-fuzz --target suit_datagram_fuzzer joint_selection_fuzz
+# Only the fuzz targets (and the instrumented plug-ins they load).
+cmake --build build-fuzz --target suit_datagram_fuzzer joint_selection_fuzz capture_reader_fuzz \
+  watcher_network_fuzz host_calls_bonesplit_fuzz host_calls_bonescope_fuzz host_calls_kavrin_watcher_fuzz \
+  patch_parser_fuzz value_text_fuzz property_definition_fuzz
 
+# run BINARY SEEDS MAX_LEN [SECONDS]: SECONDS overrides the default unless
+# FUZZ_SECONDS is set.
 run() {
   local binary=$1 seeds=$2 max_len=$3
+  local seconds=${FUZZ_SECONDS:-${4:-$seconds}}
   local corpus=build-fuzz/corpus-$(basename "$binary")
   mkdir -p "$corpus"
   echo "== $(basename "$binary") for ${seconds}s"
@@ -21,3 +26,12 @@ run() {
 }
 run build-fuzz/fuzz/suit_receiver/suit_datagram_fuzzer fuzz/suit_receiver/corpus 4096
 run build-fuzz/fuzz/joint_decoder/joint_selection_fuzz fuzz/joint_decoder/corpus 1024
+run build-fuzz/fuzz/suitsim/capture_reader_fuzz fuzz/suitsim/corpus 65536 30
+run build-fuzz/fuzz/suit_receiver/watcher_network_fuzz fuzz/suit_receiver/network_corpus 40000 30
+run build-fuzz/fuzz/host/patch_parser_fuzz fuzz/host/corpus-patch_parser_fuzz 8192 30
+run build-fuzz/fuzz/host/value_text_fuzz fuzz/host/corpus-value_text_fuzz 256 30
+run build-fuzz/fuzz/host/property_definition_fuzz fuzz/host/corpus-property_definition_fuzz 8192 30
+# Host-call sequences per plug-in (format in fuzz/host_calls/host_call_sequence.h).
+for plugin in bonesplit bonescope kavrin_watcher; do
+  run build-fuzz/fuzz/host_calls/host_calls_${plugin}_fuzz fuzz/host_calls/corpus-$plugin 4096 40
+done

@@ -90,6 +90,7 @@ CActorInstance& CHost::AddInstance(const CPlugin& plugin, std::string name) {
   std::unique_ptr<CActorInstance> instance(new CActorInstance(plugin, std::move(name), serial));
   CActorInstance& result = *instance;
   mLiveRefs.emplace(result.Ref(), &result);
+  mInstancesByName.emplace(result.Name(), &result);
   mInstances.push_back(std::move(instance));
   return result;
 }
@@ -113,8 +114,10 @@ void CHost::Activate(CActorInstance& instance) {
   instance.Plugin().mActivateActor(Parameters(), instance.Info(), 1);
   // The watcher resets its settings at activation and relies on getting
   // every input again right after it.
-  for (uint16_t index = 1; index <= instance.InputCount(); ++index) {
+  // Counted wider than an index: 65,535 inputs must not wrap the count to 0.
+  for (size_t i = 1; i <= instance.InputCount(); ++i) {
     if (!instance.IsActive()) break;
+    const auto index = static_cast<uint16_t>(i);
     CHostValue current = instance.Input(index).mValue;
     mWires.Deliver(Parameters(), instance, index, std::move(current), 1);
   }
@@ -153,10 +156,8 @@ CActorInstance& CHost::Spawn(const CPlugin& plugin, std::string name) {
 }
 
 CActorInstance* CHost::FindInstance(std::string_view name) {
-  for (auto& instance : mInstances) {
-    if (instance->Name() == name) return instance.get();
-  }
-  return nullptr;
+  const auto it = mInstancesByName.find(name);
+  return it != mInstancesByName.end() ? it->second : nullptr;
 }
 
 std::vector<CActorInstance*> CHost::Instances() {

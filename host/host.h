@@ -282,6 +282,7 @@ class CHost {
   const std::thread::id mMainThread;
   alignas(16) std::array<unsigned char, layout::kParametersSize> mParameters{};
   std::vector<std::unique_ptr<CActorInstance>> mInstances;
+  std::map<std::string, CActorInstance*, std::less<>> mInstancesByName;  // every instance, disposed too
   std::map<void*, CActorInstance*> mLiveRefs;  // every instance record, by actor reference
   CMessageReceiverList mReceivers;
   CMemoryLedger mMemory;

@@ -173,6 +173,11 @@ uint16_t CHost::SvcAddOutputProperty(void* ref, uint8_t kind, uint32_t newID, ui
     ReportViolation(fmt::format("AddOutputProperty: unexpected constant arguments ({}, {}, {}, {}, {})",
                                 zero1, flags255, zero2, zero3, zero4));
   }
+  if (instance->OutputCount() >= kMaxPropertyIndex) {
+    ReportViolation(fmt::format("AddOutputProperty: '{}' has {} outputs, as many as a 16-bit index can number",
+                                instance->Name(), instance->OutputCount()));
+    return kErrBadIndex;
+  }
   const std::string id = FourCharText(newID);
   if (const EAddOutput taken = instance->CheckNewOutputID(id); taken != EAddOutput::kAdded) {
     ReportViolation(fmt::format("AddOutputProperty: '{}' already has an {} '{}'", instance->Name(),

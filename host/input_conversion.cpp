@@ -15,23 +15,24 @@ double Clamp(const CPropertyDescriptor& input, double value) {
   return value;
 }
 
-int64_t ClampInteger(const CPropertyDescriptor& input, int64_t value) {
-  // Limits of whole-number properties are whole; compare in the integer domain
-  // so that large values keep their precision.
-  if (input.mMinimum && static_cast<double>(value) < *input.mMinimum) {
-    value = static_cast<int64_t>(*input.mMinimum);
-  }
-  if (input.mMaximum && static_cast<double>(value) > *input.mMaximum) {
-    value = static_cast<int64_t>(*input.mMaximum);
-  }
-  return value;
-}
+}  // namespace
 
 int64_t RoundToInteger(double value) {
   if (std::isnan(value)) return 0;
   if (value >= 9.2233720368547758e18) return INT64_MAX;
   if (value <= -9.2233720368547758e18) return INT64_MIN;
   return std::llround(value);
+}
+
+namespace {
+
+int64_t ClampInteger(const CPropertyDescriptor& input, int64_t value) {
+  // Limits of whole-number properties are whole; compared in the integer
+  // domain so that large values keep their precision. A limit beyond the
+  // 64-bit range (a definition may say 1e300) stands for the end of it.
+  if (input.mMinimum) value = std::max(value, RoundToInteger(*input.mMinimum));
+  if (input.mMaximum) value = std::min(value, RoundToInteger(*input.mMaximum));
+  return value;
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 // Thread-safety: stateless.
 #pragma once
 
+#include <cstdint>
+
 #include "host/host_value.h"
 #include "host/property_descriptor.h"
 
@@ -18,6 +20,10 @@ CHostValue ConvertForInput(const CPropertyDescriptor& input, const CHostValue& v
 // numbers, strings to strings, data to data (a restricted output to an
 // unrestricted input or one with the same restriction).
 bool CanWire(const CPropertyDescriptor& output, const CPropertyDescriptor& input);
+
+// The whole number nearest to `value`, saturated to the 64-bit range (NaN
+// gives 0).
+int64_t RoundToInteger(double value);
 
 // The value of a property before anything was set: its declared default
 // (an empty string for strings, a null pointer for data).

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "host/four_char_code.h"
+#include "host/text_excerpt.h"
 
 namespace vhost {
 namespace {
@@ -56,9 +57,10 @@ std::optional<double> ParseLimit(int line, std::string_view text, std::string_vi
                                  bool whole) {
   if (text == "*") return std::nullopt;
   const auto value = ParseNumber(text);
-  if (!value) Fail(line, fmt::format("bad number '{}' for the {} (a number or '*')", text, what));
+  if (!value) Fail(line, fmt::format("bad number {} for the {} (a number or '*')", QuoteExcerpt(text), what));
   if (whole && !IsWhole(*value)) {
-    Fail(line, fmt::format("the {} of a whole-number property must be whole, not '{}'", what, text));
+    Fail(line, fmt::format("the {} of a whole-number property must be whole, not {}", what,
+                           QuoteExcerpt(text)));
   }
   return value;
 }
@@ -103,7 +105,7 @@ CPropertyDescriptor ParseLine(int line, std::string_view text) {
   } else if (keyword == "OUTPROP") {
     property.mKind = EPropertyKind::kOutput;
   } else {
-    Fail(line, fmt::format("unknown keyword '{}' (INPROP or OUTPROP)", keyword));
+    Fail(line, fmt::format("unknown keyword {} (INPROP or OUTPROP)", QuoteExcerpt(keyword)));
   }
   if (end == std::string_view::npos) Fail(line, "nothing after the keyword");
   if (text[end] == ' ') {
@@ -126,16 +128,16 @@ CPropertyDescriptor ParseLine(int line, std::string_view text) {
 
   for (char c : name) {
     if (!IsNameCharacter(c)) {
-      Fail(line, fmt::format("name '{}' has a character other than lower-case letters, digits, "
+      Fail(line, fmt::format("name {} has a character other than lower-case letters, digits, "
                              "'_' and '-'",
-                             name));
+                             QuoteExcerpt(name)));
     }
   }
   property.mName = std::string(name);
 
-  if (id.size() < 4) Fail(line, fmt::format("ID '{}' is shorter than four characters", id));
+  if (id.size() < 4) Fail(line, fmt::format("ID {} is shorter than four characters", QuoteExcerpt(id)));
   if (id.size() > kMaxIDLength) {
-    Fail(line, fmt::format("ID '{}' is longer than {} characters", id, kMaxIDLength));
+    Fail(line, fmt::format("ID {} is longer than {} characters", QuoteExcerpt(id), kMaxIDLength));
   }
   property.mID = std::string(id);
   if (id.size() == 4) property.mCode = PackFourCharCode(id);
@@ -154,42 +156,42 @@ CPropertyDescriptor ParseLine(int line, std::string_view text) {
   } else if (type.starts_with("data=")) {
     property.mType = EPropertyType::kData;
     property.mDataRestriction = std::string(type.substr(5));
-    if (property.mDataRestriction.size() != 4) {
-      Fail(line, fmt::format("data restriction '{}' is not a four-character code",
-                             property.mDataRestriction));
+    if (const std::string problem = DataRestrictionProblem(property.mDataRestriction); !problem.empty()) {
+      Fail(line, fmt::format("data restriction {} {}", QuoteExcerpt(property.mDataRestriction), problem));
     }
   } else {
-    Fail(line, fmt::format("unknown type '{}' (int, float, bool, string, data or data=xxxx)", type));
+    Fail(line, fmt::format("unknown type {} (int, float, bool, string, data or data=xxxx)",
+                           QuoteExcerpt(type)));
   }
 
   bool knownDisplay = false;
   for (auto known : kDisplays) knownDisplay = knownDisplay || known == display;
-  if (!knownDisplay) Fail(line, fmt::format("unknown display '{}'", display));
+  if (!knownDisplay) Fail(line, fmt::format("unknown display {}", QuoteExcerpt(display)));
   property.mDisplay = std::string(display);
 
   const bool whole = property.mType == EPropertyType::kInt || property.mType == EPropertyType::kBool;
   property.mMinimum = ParseLimit(line, minimum, "minimum", whole);
   property.mMaximum = ParseLimit(line, maximum, "maximum", whole);
   if (property.mMinimum && property.mMaximum && *property.mMinimum > *property.mMaximum) {
-    Fail(line, fmt::format("minimum {} is above maximum {}", minimum, maximum));
+    Fail(line, fmt::format("minimum {} is above maximum {}", Excerpt(minimum), Excerpt(maximum)));
   }
 
   property.mDefaultText = std::string(defaultText);
   if (property.mType == EPropertyType::kString) return property;
   if (defaultText.empty()) Fail(line, "missing default (only a string may leave it empty)");
   const auto value = ParseNumber(defaultText);
-  if (!value) Fail(line, fmt::format("bad number '{}' for the default", defaultText));
+  if (!value) Fail(line, fmt::format("bad number {} for the default", QuoteExcerpt(defaultText)));
   if (property.mType == EPropertyType::kData && *value != 0.0) {
-    Fail(line, fmt::format("the default of a data property must be 0, not '{}'", defaultText));
+    Fail(line, fmt::format("the default of a data property must be 0, not {}", QuoteExcerpt(defaultText)));
   }
   if (whole && !IsWhole(*value)) {
-    Fail(line, fmt::format("the default of a whole-number property must be whole, not '{}'",
-                           defaultText));
+    Fail(line, fmt::format("the default of a whole-number property must be whole, not {}",
+                           QuoteExcerpt(defaultText)));
   }
   if ((property.mMinimum && *value < *property.mMinimum) ||
       (property.mMaximum && *value > *property.mMaximum)) {
-    Fail(line, fmt::format("default {} is outside the limits {} to {}", defaultText, minimum,
-                           maximum));
+    Fail(line, fmt::format("default {} is outside the limits {} to {}", Excerpt(defaultText),
+                           Excerpt(minimum), Excerpt(maximum)));
   }
   property.mDefault = *value;
   return property;
@@ -209,8 +211,11 @@ std::vector<CPropertyDescriptor> ParsePropertyDefinitions(std::string_view text)
   size_t start = 0;
   while (start < text.size()) {
     const size_t cr = text.find('\r', start);
-    const size_t lf = text.find('\n', start);
-    if (lf != std::string_view::npos && (cr == std::string_view::npos || lf < cr)) {
+    // Only this line is searched: a search to the end for every line would
+    // make a long text quadratic.
+    const size_t lf = text.substr(start, cr == std::string_view::npos ? std::string_view::npos : cr - start)
+                          .find('\n');
+    if (lf != std::string_view::npos) {
       Fail(line, "line feed in the text (every line ends with a carriage return only)");
     }
     if (cr == std::string_view::npos) Fail(line, "missing carriage return at the end of the line");
@@ -220,10 +225,16 @@ std::vector<CPropertyDescriptor> ParsePropertyDefinitions(std::string_view text)
     }
     if (auto [it, fresh] = nameLines.emplace(std::pair(property.mKind, property.mName), line);
         !fresh) {
-      Fail(line, fmt::format("{} name '{}' already declared on line {}",
-                             PropertyKindName(property.mKind), property.mName, it->second));
+      Fail(line, fmt::format("{} name {} already declared on line {}",
+                             PropertyKindName(property.mKind), QuoteExcerpt(property.mName),
+                             it->second));
     }
-    property.mIndex = property.mKind == EPropertyKind::kInput ? ++inputs : ++outputs;
+    uint16_t& count = property.mKind == EPropertyKind::kInput ? inputs : outputs;
+    if (count == kMaxPropertyIndex) {
+      Fail(line, fmt::format("more than {} {}s: property indexes are 16-bit numbers", kMaxPropertyIndex,
+                             PropertyKindName(property.mKind)));
+    }
+    property.mIndex = ++count;
     properties.push_back(std::move(property));
     start = cr + 1;
     ++line;

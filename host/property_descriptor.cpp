@@ -1,5 +1,7 @@
 #include "host/property_descriptor.h"
 
+#include <fmt/format.h>
+
 #include <array>
 #include <utility>
 
@@ -75,16 +77,30 @@ bool ApplyTypeCodes(const CTypeCodes& codes, CPropertyDescriptor& property) {
     }
   }
   if (!typeFound) {
-    // Any other code names a restricted data type; only printable codes were
-    // ever handed out.
-    const std::string restriction = FourCharText(codes.mTypeCode);
-    if (restriction.find('.') != std::string::npos || codes.mTypeCode == 0) return false;
+    // Any other code names a restricted data type, under the rule the
+    // definition parser applies to data=xxxx.
+    std::string restriction(4, '\0');
+    for (int i = 0; i < 4; ++i) restriction[i] = static_cast<char>(codes.mTypeCode >> (24 - 8 * i));
+    if (!DataRestrictionProblem(restriction).empty()) return false;
     property.mType = EPropertyType::kData;
     property.mDataRestriction = restriction;
     property.mTypeText = "data=" + restriction;
   }
   property.mDisplay = std::string(display);
   return true;
+}
+
+std::string DataRestrictionProblem(std::string_view restriction) {
+  if (restriction.size() != 4) return "is not a four-character code";
+  for (char c : restriction) {
+    if (c <= ' ' || c >= 0x7F) return "has a character other than printable ASCII (no space)";
+  }
+  for (const auto& [type, code] : kTypeCodes) {
+    if (code == restriction) {
+      return fmt::format("is the code of the plain type {} and would read back as it", PropertyTypeName(type));
+    }
+  }
+  return {};
 }
 
 }  // namespace vhost

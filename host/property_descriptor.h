@@ -16,6 +16,10 @@ enum class EPropertyKind : uint8_t { kInput = 1, kOutput = 2 };
 
 enum class EPropertyType : uint8_t { kInt, kFloat, kBool, kString, kData };
 
+// The most inputs, and the most outputs, an actor can have: indexes are
+// 16-bit numbers from 1.
+inline constexpr uint16_t kMaxPropertyIndex = 65535;
+
 struct CPropertyDescriptor {
   EPropertyKind mKind = EPropertyKind::kInput;
   uint16_t mIndex = 0;        // 1-based, counted separately for inputs and outputs
@@ -52,5 +56,12 @@ CTypeCodes TypeCodesFor(const CPropertyDescriptor& property);
 // Fills type, type text, restriction and display from codes; false for codes
 // this host never hands out.
 bool ApplyTypeCodes(const CTypeCodes& codes, CPropertyDescriptor& property);
+
+// Why `restriction` cannot follow "data=", or empty when it can. A
+// restriction is handed out as the type code itself and read back from it,
+// so it must be four printable ASCII characters other than a space (what a
+// definition line can hold) and not the code of a plain type ('flot',
+// 'bool', 'strg', 'data'), which would come back as that type.
+std::string DataRestrictionProblem(std::string_view restriction);
 
 }  // namespace vhost

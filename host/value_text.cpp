@@ -7,12 +7,13 @@
 
 #include "host/host_error.h"
 #include "host/record_layout.h"
+#include "host/text_excerpt.h"
 
 namespace vhost {
 
 CHostValue ValueFromText(const CPropertyDescriptor& input, std::string_view text) {
   auto fail = [&](const char* expected) -> CHostValue {
-    throw CHostError(fmt::format("bad value '{}' for {} ({}): expected {}", text, input.mName,
+    throw CHostError(fmt::format("bad value {} for {} ({}): expected {}", QuoteExcerpt(text), input.mName,
                                  input.mTypeText, expected));
   };
   switch (input.mType) {
@@ -38,6 +39,8 @@ CHostValue ValueFromText(const CPropertyDescriptor& input, std::string_view text
       return CHostValue::Float(value);
     }
     case EPropertyType::kString:
+      // Host strings end at their first NUL: the rest would be lost unseen.
+      if (text.find('\0') != std::string_view::npos) return fail("text without NUL bytes");
       return CHostValue::String(text);
     case EPropertyType::kData:
       if (text == "0" || text == "null") return CHostValue::Data(nullptr);

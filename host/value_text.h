@@ -14,9 +14,9 @@
 namespace vhost {
 
 // The value `text` means for `input`: a whole number for int, a number for
-// float, 0/1/on/off/true/false for bool, the text itself for a string, and
-// 0 or null (a null pointer) for data. Throws CHostError naming what was
-// expected.
+// float, 0/1/on/off/true/false for bool, the text itself (without NUL
+// bytes) for a string, and 0 or null (a null pointer) for data. Throws
+// CHostError naming what was expected.
 CHostValue ValueFromText(const CPropertyDescriptor& input, std::string_view text);
 
 // One line: 42, 0.25, 'text', null, data 0x... (a skeleton is summarised).

@@ -15,8 +15,10 @@
 //       an output's ID, display name or declared name.
 //   plugin_dir DIR       Where plug-ins named without a path are looked for
 //                        (relative to the patch file; repeatable).
-//   tick_rate HZ         Service messages (kind 0x80) per second; default 60.
-//   render_rate HZ       Render requests (kind 0x1000) per second; default 0.
+//   tick_rate HZ         Service messages (kind 0x80) per second; default 60;
+//                        from 0.001 to 1e9.
+//   render_rate HZ       Render requests (kind 0x1000) per second; default 0;
+//                        at most 1e9 (as print_rate).
 //   duration SECONDS     How long to run; default: until interrupted.
 //   ticks N              Stop after N ticks (whichever of duration and ticks
 //                        comes first).

@@ -7,11 +7,18 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <unordered_map>
 
 #include "host/run/patch.h"
+#include "host/text_excerpt.h"
 
 namespace vhost {
 namespace {
+
+// Rates a run can keep: its clock counts nanoseconds, and an interval of more
+// than 1,000 s between ticks is a run that never ticks.
+constexpr double kMaxRate = 1e9;
+constexpr double kMinTickRate = 1e-3;
 
 struct CWord {
   std::string mText;
@@ -67,7 +74,17 @@ class CLineParser {
     const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
     if (r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(value) ||
         value < 0 || (positive && value == 0)) {
-      Fail(fmt::format("bad {} '{}' (a {} number)", what, text, positive ? "positive" : "non-negative"));
+      Fail(fmt::format("bad {} {} (a {} number)", what, QuoteExcerpt(text), positive ? "positive" : "non-negative"));
+    }
+    return value;
+  }
+
+  // A number of events per second, 0 allowed only when `minimum` is 0.
+  double Rate(const std::string& text, const char* what, double minimum) const {
+    const double value = Number(text, what, minimum > 0);
+    if ((value != 0 && value < minimum) || value > kMaxRate) {
+      Fail(fmt::format("{} {} is out of range ({:g} to {:g} per second)", what, QuoteExcerpt(text),
+                       minimum > 0 ? minimum : 0.0, kMaxRate));
     }
     return value;
   }
@@ -75,10 +92,10 @@ class CLineParser {
   CPatchTarget Target(const std::string& text, bool allowStar) const {
     const size_t dot = text.find('.');
     if (dot == std::string::npos || dot == 0 || dot + 1 == text.size()) {
-      Fail(fmt::format("'{}' is not INSTANCE.PROPERTY", text));
+      Fail(fmt::format("{} is not INSTANCE.PROPERTY", QuoteExcerpt(text)));
     }
     CPatchTarget target{text.substr(0, dot), text.substr(dot + 1), mLine};
-    if (target.mProperty == "*" && !allowStar) Fail(fmt::format("'{}': '*' is for print only", text));
+    if (target.mProperty == "*" && !allowStar) Fail(fmt::format("{}: '*' is for print only", QuoteExcerpt(text)));
     return target;
   }
 
@@ -118,6 +135,7 @@ struct CStatement {
   CPatch& mPatch;
   int mLineNumber;
   std::map<std::string, int>& mOnce;  // single-valued keywords already given
+  std::unordered_map<std::string, int>& mActorLines;  // actor names declared so far, with their lines
   const CPatchKeyword& mKeyword;
 
   [[noreturn]] void Expected() const { mLine.Fail(fmt::format("expected '{}'", mKeyword.mForm)); }
@@ -133,7 +151,7 @@ struct CStatement {
     uint64_t value = 0;
     const auto r = std::from_chars(n.data(), n.data() + n.size(), value);
     if (r.ec != std::errc() || r.ptr != n.data() + n.size() || value == 0) {
-      mLine.Fail(fmt::format("bad {} '{}' (a positive whole number)", what, n));
+      mLine.Fail(fmt::format("bad {} {} (a positive whole number)", what, QuoteExcerpt(n)));
     }
     return value;
   }
@@ -146,14 +164,17 @@ void ParseActor(const CStatement& s) {
   actor.mPlugin = s.mWords[2].mText;
   actor.mLine = s.mLineNumber;
   if (!IsName(actor.mName)) {
-    s.mLine.Fail(fmt::format("actor name '{}' may hold only letters, digits, '_' and '-'", actor.mName));
+    s.mLine.Fail(fmt::format("actor name {} may hold only letters, digits, '_' and '-'",
+                             QuoteExcerpt(actor.mName)));
   }
-  if (const CPatchActor* other = s.mPatch.FindActor(actor.mName)) {
-    s.mLine.Fail(fmt::format("actor '{}' was already declared on line {}", actor.mName, other->mLine));
+  if (auto [it, fresh] = s.mActorLines.emplace(actor.mName, actor.mLine); !fresh) {
+    s.mLine.Fail(fmt::format("actor {} was already declared on line {}", QuoteExcerpt(actor.mName), it->second));
   }
   for (size_t i = 3; i < s.mWords.size(); ++i) {
     const CWord& w = s.mWords[i];
-    if (w.mEquals == std::string::npos || w.mEquals == 0) s.mLine.Fail(fmt::format("'{}' is not INPUT=VALUE", w.mText));
+    if (w.mEquals == std::string::npos || w.mEquals == 0) {
+      s.mLine.Fail(fmt::format("{} is not INPUT=VALUE", QuoteExcerpt(w.mText)));
+    }
     actor.mSettings.push_back({w.mText.substr(0, w.mEquals), w.mText.substr(w.mEquals + 1), s.mLineNumber});
   }
   s.mPatch.mActors.push_back(std::move(actor));
@@ -170,11 +191,11 @@ void ParsePluginDir(const CStatement& s) {
   s.mPatch.mPluginDirs.push_back(s.mWords[1].mText);
 }
 
-void ParseTickRate(const CStatement& s) { s.mPatch.mTickRate = s.mLine.Number(s.Single(), "tick rate", true); }
-void ParseRenderRate(const CStatement& s) {
-  s.mPatch.mRenderRate = s.mLine.Number(s.Single(), "render rate", false);
+void ParseTickRate(const CStatement& s) {
+  s.mPatch.mTickRate = s.mLine.Rate(s.Single(), "tick rate", kMinTickRate);
 }
-void ParsePrintRate(const CStatement& s) { s.mPatch.mPrintRate = s.mLine.Number(s.Single(), "print rate", false); }
+void ParseRenderRate(const CStatement& s) { s.mPatch.mRenderRate = s.mLine.Rate(s.Single(), "render rate", 0); }
+void ParsePrintRate(const CStatement& s) { s.mPatch.mPrintRate = s.mLine.Rate(s.Single(), "print rate", 0); }
 void ParseDuration(const CStatement& s) { s.mPatch.mDuration = s.mLine.Number(s.Single(), "duration", true); }
 void ParseTicks(const CStatement& s) { s.mPatch.mTicks = s.Count(s.Single(), "tick count"); }
 
@@ -199,7 +220,7 @@ void ParseExpect(const CStatement& s) {
   expect.mOperator = s.mWords[2].mText;
   static const char* const kOperators[] = {"==", "!=", "<", "<=", ">", ">="};
   if (std::find(std::begin(kOperators), std::end(kOperators), expect.mOperator) == std::end(kOperators)) {
-    s.mLine.Fail(fmt::format("'{}' is not one of == != < <= > >=", expect.mOperator));
+    s.mLine.Fail(fmt::format("{} is not one of == != < <= > >=", QuoteExcerpt(expect.mOperator)));
   }
   const CWord& value = s.mWords[3];
   expect.mValue = value.mText;
@@ -216,7 +237,7 @@ void ParseExpect(const CStatement& s) {
     double number = 0;
     const auto r = std::from_chars(expect.mValue.data(), expect.mValue.data() + expect.mValue.size(), number);
     if (r.ec != std::errc() || r.ptr != expect.mValue.data() + expect.mValue.size()) {
-      s.mLine.Fail(fmt::format("'{}' is neither a number nor 'quoted text'", expect.mValue));
+      s.mLine.Fail(fmt::format("{} is neither a number nor 'quoted text'", QuoteExcerpt(expect.mValue)));
     }
   }
   expect.mLine = s.mLineNumber;
@@ -235,7 +256,7 @@ const std::vector<CKeywordEntry>& KeywordTable() {
        ParseActor},
       {{"wire", "wire FROM.OUTPUT -> TO.INPUT", "every value sent on the output reaches the input"}, ParseWire},
       {{"plugin_dir", "plugin_dir DIR", "where plug-ins are looked for (relative to the patch file)"}, ParsePluginDir},
-      {{"tick_rate", "tick_rate HZ", "service ticks per second (60)"}, ParseTickRate},
+      {{"tick_rate", "tick_rate HZ", "service ticks per second (60; 0.001 to 1e9)"}, ParseTickRate},
       {{"render_rate", "render_rate HZ", "render requests per second (0); late ones are dropped and counted"},
        ParseRenderRate},
       {{"duration", "duration SECONDS", "how long to run (until Ctrl-C)"}, ParseDuration},
@@ -280,6 +301,7 @@ CPatch ParsePatch(std::string_view text, const std::string& fileName) {
   CPatch patch;
   patch.mFile = fileName;
   std::map<std::string, int> settingLines;
+  std::unordered_map<std::string, int> actorLines;
   int lineNumber = 0;
   size_t start = 0;
   while (start <= text.size()) {
@@ -297,14 +319,14 @@ CPatch ParsePatch(std::string_view text, const std::string& fileName) {
     if (entry == table.end()) {
       std::string names;
       for (const auto& e : table) names += (names.empty() ? "" : ", ") + std::string(e.mKeyword.mName);
-      line.Fail(fmt::format("unknown keyword '{}' ({})", keyword, names));
+      line.Fail(fmt::format("unknown keyword {} ({})", QuoteExcerpt(keyword), names));
     }
-    entry->mParse(CStatement{line, words, patch, lineNumber, settingLines, entry->mKeyword});
+    entry->mParse(CStatement{line, words, patch, lineNumber, settingLines, actorLines, entry->mKeyword});
   }
 
   auto check = [&](const CPatchTarget& target) {
-    if (patch.FindActor(target.mInstance) == nullptr) {
-      throw CPatchError(patch.mFile, target.mLine, fmt::format("no actor named '{}'", target.mInstance));
+    if (!actorLines.count(target.mInstance)) {
+      throw CPatchError(patch.mFile, target.mLine, fmt::format("no actor named {}", QuoteExcerpt(target.mInstance)));
     }
   };
   for (const auto& wire : patch.mWires) {

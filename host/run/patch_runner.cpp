@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "host/run/plugin_finder.h"
+#include "host/text_excerpt.h"
 #include "host/value_text.h"
 
 namespace vhost {
@@ -23,16 +24,16 @@ std::string Stamp(double seconds) { return fmt::format("[{:9.3f}s]", seconds); }
 
 std::string InputNames(const CActorInstance& instance) {
   std::string names;
-  for (uint16_t i = 1; i <= instance.InputCount(); ++i) {
-    names += (i > 1 ? ", " : "") + instance.Input(i).mDescriptor.mName;
+  for (size_t i = 1; i <= instance.InputCount(); ++i) {
+    names += (i > 1 ? ", " : "") + instance.Input(static_cast<uint16_t>(i)).mDescriptor.mName;
   }
   return names;
 }
 
 std::string OutputNames(const CActorInstance& instance) {
   std::string names;
-  for (uint16_t i = 1; i <= instance.OutputCount(); ++i) {
-    names += (i > 1 ? ", " : "") + instance.Output(i).mDisplayName;
+  for (size_t i = 1; i <= instance.OutputCount(); ++i) {
+    names += (i > 1 ? ", " : "") + instance.Output(static_cast<uint16_t>(i)).mDisplayName;
   }
   return names;
 }
@@ -108,8 +109,8 @@ void CPatchRunner::Setup() {
     for (const auto& setting : actor.mSettings) {
       const uint16_t index = instance->FindInput(setting.mInput);
       if (index == 0) {
-        fail(setting.mLine, fmt::format("{} has no input '{}' (inputs: {})", actor.mName, setting.mInput,
-                                        InputNames(*instance)));
+        fail(setting.mLine, fmt::format("{} has no input {} (inputs: {})", actor.mName,
+                                        QuoteExcerpt(setting.mInput), InputNames(*instance)));
       }
       try {
         Preset(*instance, setting);
@@ -124,8 +125,8 @@ void CPatchRunner::Setup() {
     CActorInstance& to = Instance(wire.mTo.mInstance);
     if (to.FindInput(wire.mTo.mProperty) == 0) {
       throw CPatchError(mPatch.mFile, wire.mLine,
-                        fmt::format("{} has no input '{}' (inputs: {})", to.Name(), wire.mTo.mProperty,
-                                    InputNames(to)));
+                        fmt::format("{} has no input {} (inputs: {})", to.Name(),
+                                    QuoteExcerpt(wire.mTo.mProperty), InputNames(to)));
     }
   }
   mWired.assign(mPatch.mWires.size(), false);
@@ -157,14 +158,14 @@ void CPatchRunner::Preset(CActorInstance& instance, const CPatchSetting& setting
     if (limit > 0 && (isFloat ? used.AsFloat() : static_cast<double>(used.AsInteger())) > limit) {
       throw CPatchError(mPatch.mFile, setting.mLine,
                         fmt::format("{}={} is above the image buffers' limit of {} pixels", input.mName,
-                                    setting.mValue, limit));
+                                    Excerpt(setting.mValue), limit));
     }
   }
   const bool changed = isFloat ? asked.AsFloat() != used.AsFloat() : asked.AsInteger() != used.AsInteger();
   if (!changed) return;
   auto limit = [](const std::optional<double>& v) { return v ? fmt::format("{}", *v) : std::string("*"); };
   mOut << fmt::format("{}:{}: warning: {}={} is outside the range of {} ({} to {}); using {}\n", mPatch.mFile,
-                      setting.mLine, setting.mInput, setting.mValue, input.mName, limit(input.mMinimum),
+                      setting.mLine, setting.mInput, Excerpt(setting.mValue), input.mName, limit(input.mMinimum),
                       limit(input.mMaximum), FormatValue(used));
 }
 
@@ -271,8 +272,8 @@ void CPatchRunner::SaveFrames(uint64_t mark) {
       // Frames count from the first render that has data to draw: an
       // instance with data inputs waits until one of them holds a package.
       bool hasData = false, holdsData = false;
-      for (uint16_t in = 1; in <= instance.InputCount(); ++in) {
-        const CInputSlot& slot = instance.Input(in);
+      for (size_t in = 1; in <= instance.InputCount(); ++in) {
+        const CInputSlot& slot = instance.Input(static_cast<uint16_t>(in));
         if (slot.mDescriptor.mType != EPropertyType::kData) continue;
         hasData = true;
         holdsData = holdsData || (slot.mValue.Type() == layout::kTypeData && slot.mValue.AsPointer() != nullptr);
@@ -412,7 +413,7 @@ std::vector<std::string> CPatchRunner::CheckExpects() {
     CActorInstance& instance = Instance(expect.mTarget.mInstance);
     const uint16_t index = instance.FindOutput(expect.mTarget.mProperty);
     if (index == 0) {
-      results.push_back(fmt::format("{} has no output '{}'", instance.Name(), expect.mTarget.mProperty));
+      results.push_back(fmt::format("{} has no output {}", instance.Name(), QuoteExcerpt(expect.mTarget.mProperty)));
       continue;
     }
     const COutputSlot& slot = instance.Output(index);
@@ -451,8 +452,8 @@ std::string CPatchRunner::OutputList() {
   std::string text;
   for (CActorInstance* instance : mOrder) {
     text += fmt::format("outputs of {} ({}):\n", instance->Name(), instance->Plugin().DisplayName());
-    for (uint16_t i = 1; i <= instance->OutputCount(); ++i) {
-      const auto& output = instance->Output(i);
+    for (size_t i = 1; i <= instance->OutputCount(); ++i) {
+      const auto& output = instance->Output(static_cast<uint16_t>(i));
       text += fmt::format("  {:>3}  {:<6} {:<24} {}\n", i, output.mDescriptor.mID, output.mDisplayName,
                           output.mSent ? FormatValue(output.mValue) : std::string("(nothing sent)"));
     }
@@ -476,8 +477,8 @@ void CPatchRunner::Finish() {
         std::find(unresolved.begin(), unresolved.end(), target.Text()) == unresolved.end()) {
       unresolved.push_back(target.Text());
       const CActorInstance& instance = Instance(target.mInstance);
-      mOut << fmt::format("{}:{}: {} never had an output '{}' (outputs: {})\n", mPatch.mFile, target.mLine,
-                          instance.Name(), target.mProperty, OutputNames(instance));
+      mOut << fmt::format("{}:{}: {} never had an output {} (outputs: {})\n", mPatch.mFile, target.mLine,
+                          instance.Name(), QuoteExcerpt(target.mProperty), OutputNames(instance));
     }
   };
   for (const auto& wire : mPatch.mWires) never(wire.mFrom);
@@ -559,11 +560,15 @@ int CPatchRunner::Run(const std::atomic<bool>* stop) {
   while (stop == nullptr || !stop->load()) {
     if (mOptions.mPaced) {
       const auto due = start + std::chrono::duration_cast<Clock::duration>(period * static_cast<double>(tick));
-      // Sleep in short slices so that an interrupt ends the run promptly.
+      // Sleep in short slices so that an interrupt ends the run promptly, and
+      // a slow tick rate does not keep it past its duration.
+      bool timeUp = false;
       while (Clock::now() < due && (stop == nullptr || !stop->load())) {
+        timeUp = mStarted && mDuration && Seconds() >= *mDuration;
+        if (timeUp) break;
         std::this_thread::sleep_until(std::min(due, Clock::now() + std::chrono::milliseconds(50)));
       }
-      if (stop != nullptr && stop->load()) break;
+      if (timeUp || (stop != nullptr && stop->load())) break;
     }
     ++tick;
     if (!Step()) break;

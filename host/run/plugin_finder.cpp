@@ -9,6 +9,7 @@
 
 #include "host/host_error.h"
 #include "host/plugin_library.h"
+#include "host/text_excerpt.h"
 
 namespace vhost {
 namespace {
@@ -51,8 +52,8 @@ const CPlugin& FindPlugin(const std::string& nameOrPath, const std::vector<std::
       }
     }
   }
-  throw CHostError(fmt::format("plug-in '{}' not found (looked for {}{} and display names in: {})",
-                               nameOrPath, nameOrPath, suffix,
+  throw CHostError(fmt::format("plug-in {} not found (looked for {}{} and display names in: {})",
+                               QuoteExcerpt(nameOrPath), Excerpt(nameOrPath), suffix,
                                directories.empty() ? std::string("no directories")
                                                    : fmt::format("{}", fmt::join(directories, ", "))));
 }

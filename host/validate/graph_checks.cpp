@@ -26,19 +26,20 @@ CFindings CheckInGraph(const CTestContext& context) {
   CFindings findings;
   CActorInstance& actor = host.Spawn(plugin, "actor");
   CActorInstance& consumer = host.Spawn(plugin, "consumer");
-  for (uint16_t out = 1; out <= actor.OutputCount(); ++out) {
-    const auto& o = actor.Output(out).mDescriptor;
-    for (uint16_t in = 1; in <= consumer.InputCount(); ++in) {
-      const auto& i = consumer.Input(in).mDescriptor;
+  for (size_t out = 1; out <= actor.OutputCount(); ++out) {
+    const auto& o = actor.Output(static_cast<uint16_t>(out)).mDescriptor;
+    for (size_t in = 1; in <= consumer.InputCount(); ++in) {
+      const auto& i = consumer.Input(static_cast<uint16_t>(in)).mDescriptor;
       if (o.mType == i.mType && o.mDataRestriction == i.mDataRestriction) {
-        host.Connect(actor, out, consumer, in);
+        host.Connect(actor, static_cast<uint16_t>(out), consumer, static_cast<uint16_t>(in));
         break;
       }
     }
   }
   std::vector<uint16_t> skeletonInputs;
-  for (uint16_t in = 1; in <= actor.InputCount(); ++in) {
-    if (actor.Input(in).mDescriptor.mType == EPropertyType::kData) skeletonInputs.push_back(in);
+  for (size_t in = 1; in <= actor.InputCount(); ++in) {
+    const auto index = static_cast<uint16_t>(in);
+    if (actor.Input(index).mDescriptor.mType == EPropertyType::kData) skeletonInputs.push_back(index);
   }
   const uint64_t mark = host.Mark();
   for (int frame = 1; frame <= context.Scaled(200); ++frame) {

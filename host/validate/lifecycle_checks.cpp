@@ -104,7 +104,10 @@ CFindings CheckNoMemory(const CTestContext& context) {
   host.Create(starved);
   host.Activate(starved);
   vh.SendRegisteredKinds();
-  for (uint16_t i = 1; i <= starved.InputCount(); ++i) host.SetInput(starved, i, starved.Input(i).mValue);
+  for (size_t i = 1; i <= starved.InputCount(); ++i) {
+    const auto index = static_cast<uint16_t>(i);
+    host.SetInput(starved, index, starved.Input(index).mValue);
+  }
   host.Switches().mFailAllocateMemory = false;
   // Asserting on a record it did not get is the right answer of a starved
   // instance; what counts is that it neither crashes nor leaks.

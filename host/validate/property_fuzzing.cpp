@@ -11,6 +11,7 @@
 #include <memory>
 #include <random>
 
+#include "host/input_conversion.h"
 #include "host/plugin.h"
 #include "host/validate/isolated_run.h"
 #include "host/validate/skeleton_package_builder.h"
@@ -19,6 +20,15 @@
 
 namespace vhost::validate {
 namespace {
+
+// value + step (one of -1, 1), held at the ends of the 64-bit range.
+int64_t Beside(int64_t value, int step) {
+  if ((step < 0 && value == std::numeric_limits<int64_t>::min()) ||
+      (step > 0 && value == std::numeric_limits<int64_t>::max())) {
+    return value;
+  }
+  return value + step;
+}
 
 // What a hostile value was, for the finding that names the step.
 struct CHostileValue {
@@ -43,8 +53,9 @@ class CHostileValues {
   CHostileValue Pick(const CPropertyDescriptor& p) {
     const double lo = p.mMinimum.value_or(-1e6), hi = p.mMaximum.value_or(1e6);
     switch (std::uniform_int_distribution<int>(0, 21)(mRng)) {
-      case 0: return {"integer -1 below the minimum", CHostValue::Integer(static_cast<int64_t>(lo) - 1)};
-      case 1: return {"integer above the maximum", CHostValue::Integer(static_cast<int64_t>(hi) + 1)};
+      // Limits may lie beyond the 64-bit range (1e300): the nearest integer past them.
+      case 0: return {"integer -1 below the minimum", CHostValue::Integer(Beside(RoundToInteger(lo), -1))};
+      case 1: return {"integer above the maximum", CHostValue::Integer(Beside(RoundToInteger(hi), 1))};
       case 2: return {"INT64_MIN", CHostValue::Integer(std::numeric_limits<int64_t>::min())};
       case 3: return {"INT64_MAX", CHostValue::Integer(std::numeric_limits<int64_t>::max())};
       case 4: return {"NaN", CHostValue::Float(std::nan(""))};

@@ -23,8 +23,8 @@ std::string StateName(const CActorInstance& instance) {
 void CValidationHost::CheckPublishedPackages(CFindings& findings, const std::string& during) {
   for (CActorInstance* instance : mHost.Instances()) {
     if (!instance->IsLive()) continue;
-    for (uint16_t i = 1; i <= instance->OutputCount(); ++i) {
-      const COutputSlot& slot = instance->Output(i);
+    for (size_t i = 1; i <= instance->OutputCount(); ++i) {
+      const COutputSlot& slot = instance->Output(static_cast<uint16_t>(i));
       if (slot.mDescriptor.mType != EPropertyType::kData) continue;
       const auto key = std::make_pair(instance->Serial(), slot.mSerial);
       const void* block = slot.mSent && slot.mValue.Type() == layout::kTypeData ? slot.mValue.AsPointer() : nullptr;

@@ -194,6 +194,9 @@ TEST_F(InstancesDrivenByTheHost, TheActorsOwnHelpAndValueTextAreAskedThroughTheI
   EXPECT_EQ(mHost.HelpText(probe, 2, 3), "skel help");
   EXPECT_EQ(mHost.ValueToString(probe, 1, 4, CHostValue::Data(nullptr)), "skeleton");
   EXPECT_EQ(mHost.ValueToString(probe, 1, 1, CHostValue::Integer(1)), std::nullopt);
+  // "Written" without a character: the text is empty, not what the buffer held.
+  EXPECT_EQ(mHost.ValueToString(probe, 2, 2, CHostValue::Integer(7)), "");
+  EXPECT_EQ(mHost.ValueToString(probe, 2, 2, CHostValue::String(std::string(300, 'x'))), "");
   EXPECT_EQ(mHost.StringToValue(probe, 1, 1, "1"), std::nullopt);  // no such entry point
 }
 

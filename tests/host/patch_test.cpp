@@ -103,6 +103,37 @@ TEST(PatchFiles, ErrorsNameTheLineAndWhatIsWrong) {
   EXPECT_THAT(ParseError("actor a x\nrender_rate 5\nsave b.vout out\n"), HasSubstr("p.patch:3: no actor named 'b'"));
 }
 
+TEST(PatchFiles, RatesARunCannotKeepAreRefused) {
+  EXPECT_THAT(ParseError("actor a x\ntick_rate 1e-300\n"),
+              HasSubstr("p.patch:2: tick rate '1e-300' is out of range (0.001 to 1e+09 per second)"));
+  EXPECT_THAT(ParseError("actor a x\ntick_rate 0.0001\n"), HasSubstr("out of range"));
+  EXPECT_THAT(ParseError("actor a x\ntick_rate 1e300\n"), HasSubstr("out of range"));
+  EXPECT_THAT(ParseError("actor a x\nrender_rate 1e300\n"),
+              HasSubstr("render rate '1e300' is out of range (0 to 1e+09 per second)"));
+  EXPECT_THAT(ParseError("actor a x\nprint_rate 1e10\n"), HasSubstr("print rate '1e10' is out of range"));
+  EXPECT_EQ(ParseError("actor a x\ntick_rate 0.001\nrender_rate 1e9\nprint_rate 0\n"), "");
+}
+
+TEST(PatchFiles, LongInputIsQuotedAsAnExcerpt) {
+  const std::string junk(5 * 1024 * 1024, 'j');
+  const std::string keyword = ParseError("actor a x\n" + junk + "\n");
+  EXPECT_LT(keyword.size(), 400u);
+  EXPECT_THAT(keyword, HasSubstr("p.patch:2: unknown keyword 'jjjj"));
+  EXPECT_THAT(keyword, HasSubstr("...' (5242816 more bytes)"));
+  EXPECT_LT(ParseError("actor a x " + junk + "\n").size(), 400u);
+  EXPECT_LT(ParseError("actor a x\nprint a.b " + junk + "\n").size(), 400u);
+  EXPECT_LT(ParseError("actor a x\ntick_rate 1" + junk + "\n").size(), 400u);
+  EXPECT_THAT(ParseError("actor a x\nprint \x01\x02\n"), HasSubstr("'\\x01\\x02' is not INSTANCE.PROPERTY"));
+}
+
+TEST(PatchFiles, ManyActorsParseAndADuplicateNamesItsFirstLine) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "actor a" + std::to_string(i) + " x\n";
+  EXPECT_EQ(ParsePatch(text + "print a19999.o\n", "p").mActors.size(), 20000u);
+  EXPECT_THAT(ParseError(text + "actor a5 y\n"), HasSubstr("p.patch:20001: actor 'a5' was already declared on line 6"));
+  EXPECT_THAT(ParseError(text + "print a20000.o\n"), HasSubstr("no actor named 'a20000'"));
+}
+
 namespace {
 
 class PatchesRunInTheHost : public testing::Test {
@@ -244,4 +275,22 @@ TEST_F(PatchesRunInTheHost, RateLinesComeOnTheirScheduleWhateverTheTickRate) {
   size_t lines = 0;
   for (size_t at = out.find(" values/s"); at != std::string::npos; at = out.find(" values/s", at + 1)) ++lines;
   EXPECT_GE(lines, 19u) << out;
+}
+
+TEST_F(PatchesRunInTheHost, ASlowTickRateEndsAtTheDurationNotAtTheNextTick) {
+  std::ostringstream out;
+  vhost::CRunOptions options;
+  options.mPluginDirs.push_back(BuiltPluginDir());
+  // One tick every 1,000 s: the run ends after its first tick, at 0.05 s.
+  vhost::CPatchRunner runner(ParsePatch("actor a test_actor\ntick_rate 0.001\nduration 0.05\n", "t.patch"),
+                             options, out);
+  EXPECT_EQ(runner.Run(), vhost::kRunOk) << out.str();
+  EXPECT_EQ(runner.Ticks(), 1u);
+}
+
+TEST_F(PatchesRunInTheHost, AHugeBadValueIsQuotedAsAnExcerpt) {
+  const std::string error = RunPatch("actor a test_actor count=" + std::string(1024 * 1024, '9') + "x\n");
+  EXPECT_LT(error.size(), 400u);
+  EXPECT_THAT(error, HasSubstr("t.patch:1: bad value '9999"));
+  EXPECT_THAT(error, HasSubstr("more bytes) for count (int)"));
 }

@@ -9,10 +9,12 @@
 // every change, to make the probe call the services tests want exercised.
 //
 // Built in variants: PROBE_NULL_HELP leaves GetHelpString null,
-// PROBE_BAD_DEFINITIONS declares its properties without the final CR.
+// PROBE_BAD_DEFINITIONS declares its properties without the final CR,
+// PROBE_WIDE declares as many inputs as a 16-bit index can number (65,535).
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "tests/host/raw_contract.h"
 
@@ -143,6 +145,18 @@ void RunCommand(VorlaneParameters* params, ActorInfo* info, int64_t command) {
 }
 
 const char* GetParameterString(VorlaneParameters*, ActorInfo*) {
+#ifdef PROBE_WIDE
+  static const std::string wide = [] {
+    std::string text;
+    for (int i = 1; i <= 65535; ++i) {
+      char line[64];
+      std::snprintf(line, sizeof line, "INPROP\tin%d\ti%05d\tint\tnumber\t*\t*\t%d\r", i, i, i);
+      text += line;
+    }
+    return text + "OUTPROP\tlog\tlogo\tstring\ttext\t*\t*\t\r";
+  }();
+  return wide.c_str();
+#endif
   return "INPROP \tnumber\t\t\tnumb\tint\t\t\t\tnumber\t\t\t\t0\t\t100\t\t5\r"
          "INPROP \tratio\t\t\trato\tfloat\t\t\tnumber\t\t\t\t-1\t\t1\t\t0.25\r"
          "INPROP \tlabel\t\t\tlabl\tstring\t\t\ttext\t\t\t\t*\t\t*\t\t\r"
@@ -212,6 +226,8 @@ void HandlePropertyChangeValue(VorlaneParameters* params, ActorInfo* info, uint1
 
 uint8_t PropertyValueToString(VorlaneParameters*, ActorInfo*, uint8_t kind, uint16_t index, Value*,
                               char* text) {
+  // As Bonescope does for some properties: "written" without a character.
+  if (kind == 2 && index == 2) return 1;
   if (kind != 1 || index != 4) return 0;
   std::strcpy(text, "skeleton");
   return 1;

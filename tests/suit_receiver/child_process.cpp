@@ -36,6 +36,8 @@ CChildProcess::~CChildProcess() {
   if (mStdout >= 0) close(mStdout);
 }
 
+bool CChildProcess::Signal(int signal) { return mPid > 0 && kill(mPid, signal) == 0; }
+
 std::optional<std::string> CChildProcess::ReadLine(std::chrono::milliseconds timeout) {
   const auto end = std::chrono::steady_clock::now() + timeout;
   for (;;) {

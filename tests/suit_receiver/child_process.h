@@ -21,6 +21,8 @@ class CChildProcess {
   CChildProcess& operator=(const CChildProcess&) = delete;
 
   bool IsRunning() const { return mPid > 0; }
+  // Sends `signal` to the child; false when it has already been waited for.
+  bool Signal(int signal);
   // The next line of the child's stdout, without the newline; nothing at the
   // end of its output or when `timeout` passes first.
   std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);

@@ -2,6 +2,8 @@
 
 #include <pcap/pcap.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -224,25 +226,42 @@ CCaptureReader::~CCaptureReader() {
 }
 
 bool CCaptureReader::Open(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    const std::string reason = std::strerror(errno);
+    Open(nullptr, path);
+    mError = "cannot open " + path + ": " + reason;
+    return false;
+  }
+  return Open(file, path);
+}
+
+bool CCaptureReader::Open(std::FILE* file, const std::string& name) {
   mError.clear();
   mHaveFirst = false;
   mSkipped = 0;
   mOtherPorts = 0;
+  mPackets = 0;
   if (mPcap->mHandle != nullptr) {
     pcap_close(mPcap->mHandle);
     mPcap->mHandle = nullptr;
   }
-  std::FILE* probe = std::fopen(path.c_str(), "rb");
-  if (probe == nullptr) {
-    mError = std::string("cannot open ") + path + ": " + std::strerror(errno);
+  if (file == nullptr) {
+    mFormat = Format::kPcap;
+    mError = "cannot open " + name;
     return false;
   }
   char magic[sizeof(kDatagramFileMagic)] = {};
-  const size_t got = std::fread(magic, 1, sizeof(magic), probe);
-  std::fclose(probe);
+  const size_t got = std::fread(magic, 1, sizeof(magic), file);
+  if (std::fseek(file, 0, SEEK_SET) != 0) {
+    std::fclose(file);
+    mFormat = Format::kPcap;
+    mError = "cannot read " + name + ": " + std::strerror(errno);
+    return false;
+  }
   if (got == sizeof(magic) && std::memcmp(magic, kDatagramFileMagic, sizeof(magic)) == 0) {
     mFormat = Format::kDatagramFile;
-    if (!mDatagramFile.Open(path)) {
+    if (!mDatagramFile.Open(file, name)) {
       mError = mDatagramFile.GetError();
       return false;
     }
@@ -250,10 +269,12 @@ bool CCaptureReader::Open(const std::string& path) {
   }
   mFormat = Format::kPcap;
   char errorBuffer[PCAP_ERRBUF_SIZE] = {};
-  mPcap->mHandle =
-      pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_NANO, errorBuffer);
+  // On success the handle owns the file; on failure it is still ours.
+  mPcap->mHandle = pcap_fopen_offline_with_tstamp_precision(file, PCAP_TSTAMP_PRECISION_NANO,
+                                                           errorBuffer);
   if (mPcap->mHandle == nullptr) {
-    mError = path + ": not a pcap, pcapng or recorded datagram file (" + errorBuffer + ")";
+    std::fclose(file);
+    mError = name + ": not a pcap, pcapng or recorded datagram file (" + errorBuffer + ")";
     return false;
   }
   mPcap->mLinkType = pcap_datalink(mPcap->mHandle);
@@ -287,6 +308,7 @@ CCaptureReader::Status CCaptureReader::Next(CapturedDatagram& out, uint16_t port
     const u_char* data = nullptr;
     const int result = pcap_next_ex(mPcap->mHandle, &header, &data);
     if (result == PCAP_ERROR_BREAK) return Status::kEnd;
+    ++mPackets;
     if (result != 1) {
       // libpcap reports a file cut off in the middle of a packet as an error;
       // what came before stays usable.
@@ -302,8 +324,19 @@ CCaptureReader::Status CCaptureReader::Next(CapturedDatagram& out, uint16_t port
       ++mOtherPorts;
       continue;
     }
-    const uint64_t stamp = static_cast<uint64_t>(header->ts.tv_sec) * 1000000000u +
-                           static_cast<uint64_t>(header->ts.tv_usec);
+    // With nanosecond precision tv_usec holds nanoseconds. A pcapng file
+    // stores 64-bit stamps in units it chooses, so seconds far beyond what
+    // a clock can wait for do occur in damaged files.
+    constexpr uint64_t kBillion = 1000000000u;
+    const auto seconds = static_cast<int64_t>(header->ts.tv_sec);
+    const auto fraction = static_cast<int64_t>(header->ts.tv_usec);
+    if (seconds < 0 || fraction < 0 ||
+        static_cast<uint64_t>(seconds) > (kCaptureMaxNanoseconds - static_cast<uint64_t>(fraction)) / kBillion) {
+      mError = "packet " + std::to_string(mPackets) + ": time stamp " + std::to_string(seconds) +
+               " s beyond what a replay can wait for (2^63 - 1 ns)";
+      return Status::kError;
+    }
+    const uint64_t stamp = static_cast<uint64_t>(seconds) * kBillion + static_cast<uint64_t>(fraction);
     if (!mHaveFirst) {
       mHaveFirst = true;
       mFirstNanoseconds = stamp;

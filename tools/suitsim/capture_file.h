@@ -19,11 +19,17 @@
 #include "tools/suitsim/datagram_file.h"
 
 struct CapturedDatagram {
-  uint64_t mArrivalNanoseconds = 0;  // since the first packet of the file (or the capture start)
+  uint64_t mArrivalNanoseconds = 0;  // since the first packet of the file (or the capture start),
+                                     // at most kCaptureMaxNanoseconds
   uint16_t mSourcePort = 0;          // 0 when the file does not say
   uint16_t mDestinationPort = 0;     // 0 when the file does not say
   std::vector<uint8_t> mBytes;       // the UDP payload
 };
+
+// The latest arrival time a reader hands out: a signed 64-bit count of
+// nanoseconds (about 292 years), what a clock's duration holds. A packet
+// stamped later than that is refused as an error.
+inline constexpr uint64_t kCaptureMaxNanoseconds = kDatagramFileMaxNanoseconds;
 
 // The largest UDP payload an IPv4 packet carries.
 inline constexpr size_t kCaptureMaxPayload = 65507;
@@ -69,6 +75,10 @@ class CCaptureReader {
 
   // Opens `path` in whichever format it is. False with GetError() set.
   bool Open(const std::string& path);
+  // The same for a file already open at its start (a file in memory from
+  // fmemopen, for one), which the reader then owns and closes; `name` is
+  // used in messages. The file must allow seeking back to its start.
+  bool Open(std::FILE* file, const std::string& name);
   // The next UDP datagram (to `port` when not 0; a datagram file records no
   // ports and keeps every datagram).
   Status Next(CapturedDatagram& out, uint16_t port = 0);
@@ -89,6 +99,7 @@ class CCaptureReader {
   uint64_t mFirstNanoseconds = 0;
   uint64_t mSkipped = 0;
   uint64_t mOtherPorts = 0;
+  uint64_t mPackets = 0;
   std::string mError;
 };
 

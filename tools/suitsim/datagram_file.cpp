@@ -79,23 +79,35 @@ CDatagramFileReader::~CDatagramFileReader() {
 }
 
 bool CDatagramFileReader::Open(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    if (mFile != nullptr) std::fclose(mFile);
+    mFile = nullptr;
+    mError = SystemError("cannot open", path);
+    return false;
+  }
+  return Open(file, path);
+}
+
+bool CDatagramFileReader::Open(std::FILE* file, const std::string& name) {
   if (mFile != nullptr) std::fclose(mFile);
   mError.clear();
-  mFile = std::fopen(path.c_str(), "rb");
+  mRecords = 0;
+  mFile = file;
   if (mFile == nullptr) {
-    mError = SystemError("cannot open", path);
+    mError = "cannot open " + name;
     return false;
   }
   uint8_t header[kDatagramFileHeaderBytes];
   if (std::fread(header, 1, sizeof(header), mFile) != sizeof(header) ||
       std::memcmp(header, kDatagramFileMagic, sizeof(kDatagramFileMagic)) != 0) {
-    mError = path + ": not a recorded datagram file";
+    mError = name + ": not a recorded datagram file";
     return false;
   }
   uint32_t version = 0;
   std::memcpy(&version, header + 8, 4);
   if (version != kDatagramFileVersion) {
-    mError = path + ": unknown format version " + std::to_string(version);
+    mError = name + ": unknown format version " + std::to_string(version);
     return false;
   }
   return true;
@@ -113,8 +125,14 @@ CDatagramFileReader::Status CDatagramFileReader::Next(RecordedDatagram& out) {
   uint32_t length = 0;
   std::memcpy(&out.mArrivalNanoseconds, header, 8);
   std::memcpy(&length, header + 8, 4);
+  ++mRecords;
   if (length > kDatagramFileMaxLength) {
     mError = "record length " + std::to_string(length) + " above 65535";
+    return Status::kError;
+  }
+  if (out.mArrivalNanoseconds > kDatagramFileMaxNanoseconds) {
+    mError = "record " + std::to_string(mRecords) + ": time " +
+             std::to_string(out.mArrivalNanoseconds) + " ns above 2^63 - 1";
     return Status::kError;
   }
   out.mBytes.resize(length);

@@ -10,14 +10,16 @@
 //     12  u32      reserved, 0 (a reader ignores it)
 //   Then records, one per datagram, until the end of the file:
 //     0   u64      arrival time in nanoseconds since the capture started
-//                  (a steady clock; never decreases from one record to the next)
+//                  (a steady clock; never decreases from one record to the next;
+//                  at most 2^63 - 1, about 292 years)
 //     8   u32      length in bytes, 0 to 65535
 //     12  length bytes, the datagram as received
 //
 // A file ends after its last whole record. A record cut short by the end of
 // the file (a capture that was killed mid-write) is reported as truncated;
 // the records before it stay usable. A reader refuses another magic, a version
-// it does not know, and a length above 65535.
+// it does not know, a length above 65535 and a time above 2^63 - 1 (a signed
+// 64-bit count of nanoseconds, what a clock's duration holds).
 //
 // Thread-safety: a writer or reader object is used by one thread at a time.
 #pragma once
@@ -32,6 +34,7 @@ inline constexpr uint32_t kDatagramFileVersion = 1;
 inline constexpr size_t kDatagramFileHeaderBytes = 16;
 inline constexpr size_t kDatagramRecordHeaderBytes = 12;
 inline constexpr uint32_t kDatagramFileMaxLength = 65535;
+inline constexpr uint64_t kDatagramFileMaxNanoseconds = 0x7FFF'FFFF'FFFF'FFFF;
 
 struct RecordedDatagram {
   uint64_t mArrivalNanoseconds = 0;
@@ -74,6 +77,9 @@ class CDatagramFileReader {
 
   // Opens `path` and checks its header. False with GetError() set.
   bool Open(const std::string& path);
+  // The same for a file already open (at its start), which the reader then
+  // owns and closes; `name` is used in messages.
+  bool Open(std::FILE* file, const std::string& name);
   // Reads the next record into `out`.
   Status Next(RecordedDatagram& out);
 
@@ -81,6 +87,7 @@ class CDatagramFileReader {
 
  private:
   std::FILE* mFile = nullptr;
+  uint64_t mRecords = 0;
   std::string mError;
 };
 

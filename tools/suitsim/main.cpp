@@ -164,6 +164,12 @@ int main(int argc, char** argv) {
   replayCommand->add_option("--ttl", replay.mTtl, "Multicast time-to-live")
       ->capture_default_str()
       ->check(WholeNumber(0, 255));
+  replayCommand
+      ->add_option("--max-gap", replay.mMaxGap,
+                   "Shorten any wait between two datagrams (after --speed) that is longer than\n"
+                   "this many seconds to this many, saying so on stderr (0: never shorten)")
+      ->capture_default_str()
+      ->check(Seconds(true));
   replayCommand->add_flag("--fast", replay.mFast,
                           "Send as fast as possible instead of with the recorded timing");
   replayCommand->add_flag("--quiet", replay.mQuiet, "No progress line");

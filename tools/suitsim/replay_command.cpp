@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <algorithm>
 #include <cstring>
-#include <thread>
 
 #include "tools/suitsim/capture_file.h"
 #include "tools/suitsim/progress_line.h"
@@ -14,7 +14,17 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
+
+// No replay waits longer than this from its start (about 31 years), so a
+// deadline never leaves the clock's range, whatever the capture says.
+constexpr double kLongestScheduleSeconds = 1e9;
+
+// The deadline `seconds` after `start`, within the clock's range.
+Clock::time_point DueTime(Clock::time_point start, double seconds) {
+  const double bounded = std::min(std::max(seconds, 0.0), kLongestScheduleSeconds);
+  return start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(bounded));
 }
+}  // namespace
 
 int RunReplayCommand(const ReplayOptions& options) {
   std::string error;
@@ -25,6 +35,10 @@ int RunReplayCommand(const ReplayOptions& options) {
   }
   if (!(options.mSpeed > 0.0)) {
     fmt::print(stderr, "suitsim replay: --speed must be above 0\n");
+    return 2;
+  }
+  if (!(options.mMaxGap >= 0.0)) {
+    fmt::print(stderr, "suitsim replay: --max-gap must be a number of 0 or more\n");
     return 2;
   }
   CCaptureReader reader;
@@ -42,10 +56,17 @@ int RunReplayCommand(const ReplayOptions& options) {
   CProgressLine progress(!options.mQuiet);
   uint64_t sent = 0;
   uint64_t errors = 0;
+  uint64_t shortenedGaps = 0;
   int lastError = 0;
   int exitCode = 0;
   const Clock::time_point start = Clock::now();
   CapturedDatagram datagram;
+  // The schedule: seconds from `start` at which the current datagram is due,
+  // and the latest record time so far (time stamps of a merged file may step
+  // back; replay never waits backwards).
+  double dueSeconds = 0.0;
+  uint64_t latestRecorded = 0;
+  uint64_t position = 0;
 
   while (!StopRequested()) {
     const auto status = reader.Next(datagram, static_cast<uint16_t>(options.mPort));
@@ -55,10 +76,20 @@ int RunReplayCommand(const ReplayOptions& options) {
       exitCode = status == CCaptureReader::Status::kTruncated ? 0 : 1;
       break;
     }
-    if (!options.mFast && datagram.mArrivalNanoseconds > 0) {
-      const double due = static_cast<double>(datagram.mArrivalNanoseconds) / options.mSpeed;
-      std::this_thread::sleep_until(
-          start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::nano>(due)));
+    ++position;
+    if (!options.mFast && datagram.mArrivalNanoseconds > latestRecorded) {
+      const uint64_t recordedGap = datagram.mArrivalNanoseconds - latestRecorded;
+      latestRecorded = datagram.mArrivalNanoseconds;
+      double gap = static_cast<double>(recordedGap) / 1e9 / options.mSpeed;
+      if (options.mMaxGap > 0.0 && gap > options.mMaxGap) {
+        progress.Finish();
+        fmt::print(stderr, "suitsim replay: a gap of {:.3f} s before datagram {} shortened to {:g} s (--max-gap)\n",
+                   gap, position, options.mMaxGap);
+        gap = options.mMaxGap;
+        ++shortenedGaps;
+      }
+      dueSeconds += gap;
+      if (!WaitUnlessStopped(DueTime(start, dueSeconds))) break;
     }
     const int sendError = SendDatagram(fd, *to, datagram.mBytes.data(), datagram.mBytes.size());
     if (sendError != 0) {
@@ -82,6 +113,8 @@ int RunReplayCommand(const ReplayOptions& options) {
   if (reader.GetOtherPortDatagrams() > 0) {
     fmt::print("; {} datagrams to other ports skipped", reader.GetOtherPortDatagrams());
   }
+  if (shortenedGaps > 0) fmt::print("; {} gaps longer than {:g} s shortened", shortenedGaps, options.mMaxGap);
+  if (StopRequested()) fmt::print("; stopped by a signal");
   if (errors > 0) fmt::print("; {} send errors (last: {})", errors, std::strerror(lastError));
   fmt::print("\n");
   if (errors > 0 && sent == 0) {
