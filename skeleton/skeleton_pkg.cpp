@@ -43,7 +43,8 @@ uint64_t GenerateSkeletonLabelHash(const SkeletonPkg* pkg) {
     const char* label = pkg->points[i].name;
     // A label is read up to its NUL but never past its 32-byte field.
     for (size_t k = 0; k < kSkeletonNameSize && label[k] != 0; ++k) {
-      const auto c = static_cast<int64_t>(static_cast<int8_t>(label[k]));
+      // The hash takes each byte as signed, as the host computes it.
+      const auto c = static_cast<int64_t>(static_cast<int8_t>(label[k]));  // NOLINT(bugprone-signed-char-misuse)
       hash = hash * 65599u + static_cast<uint64_t>(c);
     }
   }

@@ -96,10 +96,13 @@ int CollectRanges(dl_phdr_info* info, size_t, void*) {
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define VORL_COUNT_ALLOCATIONS 1
 extern "C" {
+// glibc's own allocator, under the counting hooks below.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 void* __libc_malloc(size_t);
 void* __libc_calloc(size_t, size_t);
 void* __libc_realloc(void*, size_t);
 void __libc_free(void*);
+// NOLINTEND(bugprone-reserved-identifier)
 
 void* malloc(size_t size) {
   CountAllocation(__builtin_return_address(0));

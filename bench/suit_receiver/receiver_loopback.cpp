@@ -67,11 +67,11 @@ uint16_t FreePort() {
   const int fd = socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
   socklen_t size = sizeof(address);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  close(fd);
-  return ntohs(address.sin_port);
+  const bool bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+  if (fd >= 0) close(fd);
+  return bound ? ntohs(address.sin_port) : 0;
 }
 
 bool PortTaken(uint16_t port) {

@@ -33,7 +33,7 @@ std::vector<uint8_t> ShuffledFrame() {
 void BM_Memcpy1144(benchmark::State& state) {
   const auto source = ShuffledFrame();
   std::vector<uint8_t> target(source.size());
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
     benchmark::DoNotOptimize(source.data());
     std::memcpy(target.data(), source.data(), source.size());
     benchmark::ClobberMemory();
@@ -44,7 +44,7 @@ BENCHMARK(BM_Memcpy1144);
 void BM_ScanAndDecodeIntoExistingFrame(benchmark::State& state) {
   const auto source = ShuffledFrame();
   CMotiWearData frame;
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
     benchmark::DoNotOptimize(source.data());
     frame.ReceiveMotiWearData(source.data(), static_cast<uint32_t>(source.size()));
     benchmark::ClobberMemory();
@@ -57,7 +57,7 @@ BENCHMARK(BM_ScanAndDecodeIntoExistingFrame);
 // ReceiveMotiWearData pays once per datagram.
 void BM_FrameLockRoundTrip(benchmark::State& state) {
   CMutex lock(false);
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
     lock.Lock();
     lock.Unlock();
     benchmark::ClobberMemory();
@@ -69,7 +69,7 @@ void BM_WholeDatagramPath(benchmark::State& state) {
   const auto source = ShuffledFrame();
   SkeletonPkg* pkg = CreateSkeletonPkg(19);
   bool copied = true;
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
     auto messages = CMotiWearMessage::ReadMotiWearMessages(source.data(), source.size());
     for (CMotiWearMessage* message : messages) {
       copied &= message->mData->CopyMotiWearData(pkg, false, false, true, false);

@@ -14,7 +14,7 @@ CNumberedFrameWriter::CNumberedFrameWriter(CGLImageBufferBackend& backend, std::
 
 std::string CNumberedFrameWriter::NextPath() const {
   char number[24];
-  std::snprintf(number, sizeof(number), "%05llu", static_cast<unsigned long long>(mWritten + 1));
+  std::snprintf(number, sizeof(number), "%05llu", static_cast<unsigned long long>(mWritten) + 1);
   std::string path = mDirectory;
   if (!path.empty() && path.back() != '/') path += '/';
   return path + mPrefix + number + ".png";

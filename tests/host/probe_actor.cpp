@@ -216,7 +216,7 @@ void HandlePropertyChangeValue(VorlaneParameters* params, ActorInfo* info, uint1
   Describe(value, now, sizeof now);
   Describe(Service<GetInputFn>(params, 0x30)(Ref(info), index), seen, sizeof seen);
   std::snprintf(text, sizeof text, "change %u flag %u tag %u value %s seen %s", index, flag,
-                value != nullptr ? ReadAt<uint16_t>(value, 0) : 0, now, seen);
+                value != nullptr ? ReadAt<uint16_t>(value, 0) : 0u, now, seen);
   Log(params, info, text);
   if (index == 1 && value != nullptr) {
     Service<SetOutputFn>(params, 0x38)(Ref(info), 2, value);

@@ -19,7 +19,7 @@ namespace {
 template <class T>
 T ReadAt(const void* p, size_t offset) {
   T v;
-  std::memcpy(&v, static_cast<const char*>(p) + offset, sizeof(T));
+  std::memcpy(&v, static_cast<const char*>(p) + offset, sizeof(T));  // NOLINT(bugprone-sizeof-expression): T may be a pointer
   return v;
 }
 template <class T>

@@ -109,7 +109,7 @@ TEST_F(BonescopeInstance, CreateTakesOneZeroFilledBlockAndDisposeReturnsIt) {
   void* block = Info()->mActorDataPtr;
   ASSERT_NE(block, nullptr);
   ActorInfo* backPointer = nullptr;
-  std::memcpy(&backPointer, block, sizeof(backPointer));
+  std::memcpy(&backPointer, block, sizeof(backPointer));  // NOLINT(bugprone-sizeof-expression): the pointer itself
   EXPECT_EQ(backPointer, Info()) << "mActorInfo comes first";
   mDriver.Dispose();
   EXPECT_EQ(mHost.CallsOf("FreeMemory").at(0).mPointer, block);

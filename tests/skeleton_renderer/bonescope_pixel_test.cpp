@@ -65,7 +65,7 @@ Blob FindBlob(const RgbaImage& image, const std::function<bool(RgbaPixel)>& matc
       sy += y + 0.5;
     }
   }
-  if (blob.mCount > 0) blob.mCentre = {sx / blob.mCount, sy / blob.mCount};
+  if (blob.mCount > 0) blob.mCentre = {sx / blob.mCount, sy / blob.mCount};  // NOLINT(bugprone-narrowing-conversions)
   return blob;
 }
 

@@ -9,28 +9,34 @@
 #include "suit_receiver/motiwear_message.h"
 #include "tools/suitsim/suit_frame.h"
 
-class AMutex : public ::testing::Test {};
+class AMutex : public ::testing::Test {
+ protected:
+  // These tests take a lock twice on purpose, which clang's lock analysis
+  // rightly refuses in real code; the calls go through here, out of its sight.
+  static int Lock(CMutex& mutex) VORL_NO_THREAD_SAFETY_ANALYSIS { return mutex.Lock(); }
+  static int Unlock(CMutex& mutex) VORL_NO_THREAD_SAFETY_ANALYSIS { return mutex.Unlock(); }
+};
 
 TEST_F(AMutex, ThatChecksErrorsRefusesASecondLockByItsOwner) {
   CMutex mutex(false);
   ASSERT_TRUE(mutex.IsValid());
-  EXPECT_EQ(1, mutex.Lock());
+  EXPECT_EQ(1, Lock(mutex));
 #if defined(_WIN32)
   // A critical section is always recursive: the second lock nests.
-  EXPECT_EQ(2, mutex.Lock());
-  EXPECT_EQ(1, mutex.Unlock());
+  EXPECT_EQ(2, Lock(mutex));
+  EXPECT_EQ(1, Unlock(mutex));
 #else
-  EXPECT_EQ(1, mutex.Lock());  // refused at once instead of deadlocking
+  EXPECT_EQ(1, Lock(mutex));  // refused at once instead of deadlocking
 #endif
-  EXPECT_EQ(0, mutex.Unlock());
+  EXPECT_EQ(0, Unlock(mutex));
 }
 
 TEST_F(AMutex, ThatIsRecursiveCountsNestedLocks) {
   CMutex mutex(true);
-  EXPECT_EQ(1, mutex.Lock());
-  EXPECT_EQ(2, mutex.Lock());
-  EXPECT_EQ(1, mutex.Unlock());
-  EXPECT_EQ(0, mutex.Unlock());
+  EXPECT_EQ(1, Lock(mutex));
+  EXPECT_EQ(2, Lock(mutex));
+  EXPECT_EQ(1, Unlock(mutex));
+  EXPECT_EQ(0, Unlock(mutex));
 }
 
 namespace {

@@ -25,11 +25,11 @@ int AddressInUseError() { return EADDRINUSE; }
 uint16_t FindFreeUdpPort() {
   const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = AnyAddress(0);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
   socklen_t size = sizeof(address);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  close(fd);
-  return ntohs(address.sin_port);
+  const bool bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+  if (fd >= 0) close(fd);
+  return bound ? ntohs(address.sin_port) : 0;
 }
 
 bool SendUdp(uint16_t port, const std::vector<uint8_t>& bytes) {

@@ -37,7 +37,10 @@ using vhost::CHostValue;
 
 const std::string kSuitsim = SUITSIM_PATH;
 
-std::string CaptureDirectory() { return std::string(std::getenv("VORL_SOURCE_DIR")) + "/tests/tools/captures"; }
+std::string CaptureDirectory() {
+  const char* source = std::getenv("VORL_SOURCE_DIR");  // set by ctest
+  return std::string(source != nullptr ? source : ".") + "/tests/tools/captures";
+}
 
 std::string TempPath(const std::string& name) {
   return (std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + "-" + name))
@@ -84,8 +87,8 @@ SRun RunShell(const std::string& command) { return RunProgram({"/bin/sh", "-c", 
 class CWatcherUnderTest {
  public:
   explicit CWatcherUnderTest(uint16_t port) {
-    const char* dir = std::getenv("VORL_PLUGIN_DIR");
-    mPlugin = &vhost::LoadPlugin(std::string(dir) + "/kavrin_watcher.so");
+    const char* dir = std::getenv("VORL_PLUGIN_DIR");  // set by ctest
+    mPlugin = &vhost::LoadPlugin(std::string(dir != nullptr ? dir : ".") + "/kavrin_watcher.so");
     mHost.Switches().mPrintAssertions = false;
     mInstance = &mHost.AddInstance(*mPlugin);
     mHost.Create(*mInstance);

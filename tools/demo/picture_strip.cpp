@@ -4,6 +4,7 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "host/gl/png_writer.h"
 #include "tools/demo/pixel_font.h"
@@ -160,7 +161,7 @@ bool WriteAnimationGif(const std::string& path, const std::vector<SFrameRow>& ro
          EGifPutExtensionBlock(gif, sizeof(loopName), loopName) == GIF_OK &&
          EGifPutExtensionBlock(gif, sizeof(loopForever), loopForever) == GIF_OK &&
          EGifPutExtensionTrailer(gif) == GIF_OK;
-  const int delay = std::max(2, static_cast<int>(100.0 / framesPerSecond + 0.5));  // hundredths
+  const int delay = std::max(2, static_cast<int>(std::lround(100.0 / framesPerSecond)));  // hundredths
   std::vector<GifPixelType> line(static_cast<size_t>(canvas.mWidth));
   for (size_t f = 0; good && f < frames; ++f) {
     Fill(canvas, 40);
