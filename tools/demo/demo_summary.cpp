@@ -1,7 +1,8 @@
 #include "tools/demo/demo_summary.h"
 
-#include <fstream>
 #include <nlohmann/json.hpp>
+
+#include "tools/demo/json_file.h"
 
 bool WriteSummaryJson(const std::string& path, const SDemoSummary& summary, std::string* error) {
   nlohmann::json root;
@@ -23,12 +24,5 @@ bool WriteSummaryJson(const std::string& path, const SDemoSummary& summary, std:
   root["render_ms"] = summary.mRenderMs;
   root["scope_fps"] = summary.mScopeFps;
   root["problems"] = summary.mProblems;
-  std::ofstream out(path);
-  out << root.dump(2) << '\n';
-  out.close();
-  if (!out) {
-    if (error != nullptr) *error = "cannot write " + path;
-    return false;
-  }
-  return true;
+  return WriteJsonFile(path, root, error);
 }

@@ -1,9 +1,9 @@
 #include "tools/demo/soak_verdict.h"
 
 #include <fmt/format.h>
-
-#include <fstream>
 #include <nlohmann/json.hpp>
+
+#include "tools/demo/json_file.h"
 
 namespace {
 
@@ -135,12 +135,5 @@ bool WriteSoakJson(const std::string& path, const SSoakFigures& f, const std::ve
     passed = passed && check.mPassed;
   }
   root["passed"] = passed;
-  std::ofstream out(path);
-  out << root.dump(2) << '\n';
-  out.close();
-  if (!out) {
-    if (error != nullptr) *error = "cannot write " + path;
-    return false;
-  }
-  return true;
+  return WriteJsonFile(path, root, error);
 }
