@@ -115,7 +115,8 @@ class CSequenceRun {
     CHost& host = mVh.Host();
     CActorInstance& a = host.AddInstance(mPlugin);
     // Defaults the harness replaces: no program's port, small images.
-    for (uint16_t i = 1; i <= a.InputCount(); ++i) {
+    for (size_t n = 1; n <= a.InputCount(); ++n) {
+      const auto i = static_cast<uint16_t>(n);  // the host refuses more than 65,535 inputs
       const std::string& name = a.Input(i).mDescriptor.mName;
       if (name == "recv_ip_port") host.PresetInput(a, i, CHostValue::Integer(kFirstPrivatePort));
       if (name == "width") host.PresetInput(a, i, CHostValue::Integer(48));
@@ -217,7 +218,8 @@ class CSequenceRun {
       const size_t length = mInput.ConsumeIntegral<uint8_t>() % (kPointNameSize + 1);
       const std::string name = mInput.ConsumeBytesAsString(length);
       std::memset(point, 0, kPointNameSize);
-      std::memcpy(point, name.data(), name.size());
+      // A 32-byte name has no terminator on purpose: the field is full.
+      std::memcpy(point, name.data(), name.size());  // NOLINT(bugprone-not-null-terminated-result)
       for (size_t axis = 0; axis < 3; ++axis) {
         layout::WriteAt<uint32_t>(point, kPointNameSize + 4 * axis, mInput.ConsumeIntegral<uint32_t>());
       }

@@ -198,8 +198,11 @@ class CWatcherRig {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof(address);
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    if (probe < 0 || bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      std::perror("watcher_network_fuzz: no free loopback port");
+      std::abort();
+    }
     close(probe);
     return ntohs(address.sin_port);
   }
