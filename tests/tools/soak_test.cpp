@@ -197,6 +197,12 @@ TEST(SoakVerdict, EachCheckFailsOnWhatItGuards) {
   f = HealthyRun();
   f.mTicks = 0;
   EXPECT_FALSE(Passed(CheckSoak(f), "ticks")) << "nothing measured is no pass";
+  f.mJudgeTicks = false;
+  EXPECT_FALSE(Passed(CheckSoak(f), "ticks")) << "figures only, but still nothing measured";
+  f = HealthyRun();
+  f.mJudgeTicks = false;
+  f.mLongestWorkMs = f.mTickPeriodMs * 3;
+  EXPECT_TRUE(Passed(CheckSoak(f), "ticks")) << "a sanitizer build's slow ticks are shown, not judged";
 
   f = HealthyRun();
   f.mEnd.mLiveStrings = 1;

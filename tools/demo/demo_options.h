@@ -21,6 +21,7 @@ struct SDemoOptions {
   double mTickRate = 500.0;                       // host ticks per second
   // Soak: no pictures; figures and a verdict after the run (soak.json).
   bool mSoak = false;
+  bool mJudgeTicks = true;                        // --no-tick-check clears it
   double mWarmup = 3.0;                           // seconds before the first sample
   // Resident memory growth allowed after the warm-up. Runs at 100 and at
   // 1,000 frames/s alike grow once by about 7 MB at some moment (the same

@@ -371,6 +371,7 @@ int RunDemo(const SDemoOptions& options) {
     soak.mSocketDrops = UdpSocketDrops(port);
     soak.mUdpErrorsEnd = UdpErrors();
     soak.mTickPeriodMs = 1e3 / options.mTickRate;
+    soak.mJudgeTicks = options.mJudgeTicks;
     soak.mTicks = measuring ? timing.Ticks() : 0;
     soak.mLongestGapMs = timing.LongestGapMs();
     soak.mLongestTickMs = timing.LongestTickMs();

@@ -56,6 +56,9 @@ int main(int argc, char** argv) {
                "Soak: no pictures; after the run, memory (resident and the host's ledgers), frames\n"
                "(sent, received, dropped by the kernel) and tick timing, with a verdict in soak.json.\n"
                "Defaults then: --rate 1000, --duration 60, --tick-rate 60");
+  bool noTickCheck = false;
+  app.add_flag("--no-tick-check", noTickCheck,
+               "Soak: show the tick timing without judging it (sanitizer builds, several times slower)");
   app.add_option("--warmup", options.mWarmup, "Soak: seconds before the first sample")->capture_default_str();
   app.add_option("--rss-tolerance", options.mRssToleranceMb,
                  "Soak: MB the resident memory may grow after the warm-up")
@@ -79,6 +82,7 @@ int main(int argc, char** argv) {
   // rasteriser draws both figures): the soak ticks at a host's usual rate, so
   // that "held up for a tick" means what it would mean in a real host.
   if (options.mSoak && app.count("--tick-rate") == 0) options.mTickRate = 60.0;
+  options.mJudgeTicks = !noTickCheck;
   int width = 0;
   int height = 0;
   char extra = 0;

@@ -59,6 +59,9 @@ struct SSoakFigures {
   std::optional<uint64_t> mSocketDrops;  // the port's sockets, over their life
   std::optional<SUdpErrors> mUdpErrorsStart, mUdpErrorsEnd;  // whole machine
   double mTickPeriodMs = 0;
+  // False in a sanitizer build: its renders and ticks are several times
+  // slower, so the timing figures are shown but do not decide the verdict.
+  bool mJudgeTicks = true;
   uint64_t mTicks = 0;            // after the warm-up
   double mLongestGapMs = 0;
   double mLongestTickMs = 0;
