@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/property_definition_parser.h"
+#include "tests/host/definition_problem.h"
 
 using vhost::CPropertyDefinitionError;
 using vhost::EPropertyKind;
@@ -33,16 +34,6 @@ const std::string kOthers =
     "INPROP \twidth\t\t\twidth\tint\t\t\t\tnumber\t\t\t\t4\t\t*\t\t1280\r"
     "OUTPROP\tjoint-a_x\t\tot01\tfloat\t\t\tnumber\t\t\t\t*\t\t*\t\t0\r"
     "OUTPROP\tvideo_out\t\tvout\tdata\t\t\ttexture\t\t\t\t*\t\t*\t\t0\r";
-
-// The problem reported for a one-line text, or "" when it parses.
-std::string ProblemOf(const std::string& text) {
-  try {
-    ParsePropertyDefinitions(text);
-    return "";
-  } catch (const CPropertyDefinitionError& e) {
-    return e.what();
-  }
-}
 
 const std::string kGood = "INPROP \tcount\t\tcont\tint\t\t\tnumber\t\t0\t\t100\t\t7\r";
 

@@ -13,6 +13,7 @@
 #include "host/input_conversion.h"
 #include "host/plugin.h"
 #include "host/property_definition_parser.h"
+#include "tests/host/definition_problem.h"
 #include "host/property_descriptor.h"
 #include "host/value_text.h"
 #include "probe_paths.h"
@@ -24,15 +25,6 @@ using vhost::CPropertyDescriptor;
 using vhost::ParsePropertyDefinitions;
 
 namespace {
-
-std::string ProblemOf(const std::string& text) {
-  try {
-    ParsePropertyDefinitions(text);
-    return "";
-  } catch (const CPropertyDefinitionError& e) {
-    return e.what();
-  }
-}
 
 std::string DataLine(const std::string& type) {
   return "OUTPROP\tpkg\tpkgo\t" + type + "\tpropdef,custom\t*\t*\t0\r";
