@@ -38,6 +38,11 @@ class VORL_CAPABILITY("mutex") CMutex {
   // count itself is then restored).
   int Unlock() VORL_RELEASE();
 
+  // Locks as Lock does and says whether it took the lock: false for an error-checking lock
+  // already held by this thread, or an invalid lock. Only a true result may
+  // be matched by Unlock.
+  bool Acquire() VORL_TRY_ACQUIRE(true);
+
   bool IsValid() const { return mValid; }
 
  private:
@@ -51,15 +56,27 @@ class VORL_CAPABILITY("mutex") CMutex {
   bool mRecursive;
 };
 
-// Holds a CMutex for the lifetime of a scope.
+// Holds a CMutex for the lifetime of a scope. When the lock could not be
+// taken (an error-checking lock already held by this same thread, further
+// out) the scope unlocks nothing at its end: the outer holder keeps the lock.
 class VORL_SCOPED_CAPABILITY CMutexLock {
  public:
-  explicit CMutexLock(CMutex& mutex) VORL_ACQUIRE(mutex) : mMutex(mutex) { mMutex.Lock(); }
-  ~CMutexLock() VORL_RELEASE() { mMutex.Unlock(); }
+  // The analysis sees the lock as held for the whole scope, as it is by this
+  // thread in either case; it cannot follow the conditional release.
+  explicit CMutexLock(CMutex& mutex) VORL_ACQUIRE(mutex) VORL_NO_THREAD_SAFETY_ANALYSIS
+      : mMutex(mutex),
+        mHeld(mMutex.Acquire()) {}
+  ~CMutexLock() VORL_RELEASE() VORL_NO_THREAD_SAFETY_ANALYSIS {
+    if (mHeld) mMutex.Unlock();
+  }
 
   CMutexLock(const CMutexLock&) = delete;
   CMutexLock& operator=(const CMutexLock&) = delete;
 
+  // True when this scope took the lock and will release it.
+  bool Holds() const { return mHeld; }
+
  private:
   CMutex& mMutex;
+  const bool mHeld;
 };

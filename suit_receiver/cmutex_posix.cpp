@@ -17,8 +17,14 @@ CMutex::~CMutex() {
 }
 
 int CMutex::Lock() {
-  if (!mValid || pthread_mutex_lock(&mMutex) != 0) return mLockCount;
-  return ++mLockCount;
+  Acquire();
+  return mLockCount;
+}
+
+bool CMutex::Acquire() {
+  if (!mValid || pthread_mutex_lock(&mMutex) != 0) return false;
+  ++mLockCount;
+  return true;
 }
 
 int CMutex::Unlock() {

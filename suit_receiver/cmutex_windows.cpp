@@ -12,9 +12,15 @@ CMutex::~CMutex() {
 }
 
 int CMutex::Lock() {
-  if (!mValid) return mLockCount;
+  Acquire();
+  return mLockCount;
+}
+
+bool CMutex::Acquire() {
+  if (!mValid) return false;
   EnterCriticalSection(&mMutex);
-  return ++mLockCount;
+  ++mLockCount;
+  return true;
 }
 
 int CMutex::Unlock() {

@@ -19,7 +19,8 @@ std::vector<CMotiWearMessage*> CMotiWearMessage::ReadMotiWearMessages(const uint
 }
 
 void CMotiWearMessage::Release() {
-  if (--mRefCount == 0) delete this;
+  // The last holder must see every other holder's writes before it deletes.
+  if (mRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
 }
 
 CMotiWearMessage::~CMotiWearMessage() { delete mData; }

@@ -6,10 +6,12 @@
 // brings the count to 0 destroys the message and its frame.
 //
 // Thread-safety: created on a receiver thread and handed to the main thread
-// under the receiver lock; after that Retain and Release run on the main
-// thread only (the count is a plain int).
+// under the receiver lock. Retain and Release may run on any thread: the
+// main thread hands messages to clients and drops them, and a receiver
+// thread drops queued ones when its queue overflows or its receiver goes.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -30,14 +32,14 @@ class CMotiWearMessage {
   static std::vector<CMotiWearMessage*> ReadMotiWearMessages(const uint8_t* buffer,
                                                              uint64_t length);
 
-  void Retain() { ++mRefCount; }
+  void Retain() { mRefCount.fetch_add(1, std::memory_order_relaxed); }
   // Drops one reference; the last one deletes the message and its frame.
   void Release();
 
-  int GetRefCount() const { return mRefCount; }
+  int GetRefCount() const { return mRefCount.load(std::memory_order_relaxed); }
 
   CMotiWearData* mData = nullptr;  // owned
-  int mRefCount = 1;
+  std::atomic<int> mRefCount{1};
 
  private:
   ~CMotiWearMessage();

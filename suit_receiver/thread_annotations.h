@@ -15,6 +15,7 @@
 #define VORL_GUARDED_BY(x) VORL_THREAD_ANNOTATION(guarded_by(x))
 #define VORL_PT_GUARDED_BY(x) VORL_THREAD_ANNOTATION(pt_guarded_by(x))
 #define VORL_ACQUIRE(...) VORL_THREAD_ANNOTATION(acquire_capability(__VA_ARGS__))
+#define VORL_TRY_ACQUIRE(...) VORL_THREAD_ANNOTATION(try_acquire_capability(__VA_ARGS__))
 #define VORL_RELEASE(...) VORL_THREAD_ANNOTATION(release_capability(__VA_ARGS__))
 #define VORL_REQUIRES(...) VORL_THREAD_ANNOTATION(requires_capability(__VA_ARGS__))
 #define VORL_EXCLUDES(...) VORL_THREAD_ANNOTATION(locks_excluded(__VA_ARGS__))

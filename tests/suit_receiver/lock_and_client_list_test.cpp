@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "suit_receiver/cmutex.h"
@@ -30,6 +32,67 @@ TEST_F(AMutex, ThatChecksErrorsRefusesASecondLockByItsOwner) {
 #endif
   EXPECT_EQ(0, Unlock(mutex));
 }
+
+#if !defined(_WIN32)
+namespace {
+
+// Whether some thread holds the lock, asked from a thread of its own with a
+// try-lock, which never blocks. The platform mutex is CMutex's first field.
+bool HeldAsSeenFromAnotherThread(CMutex& mutex) {
+  static_assert(std::is_standard_layout_v<CMutex>);
+  bool held = false;
+  std::thread([&] {
+    auto* raw = reinterpret_cast<pthread_mutex_t*>(&mutex);
+    if (pthread_mutex_trylock(raw) == 0) {
+      pthread_mutex_unlock(raw);
+    } else {
+      held = true;
+    }
+  }).join();
+  return held;
+}
+
+// An outer scope that holds the lock, and inside it a nested scope on the
+// same lock; on the way, what another thread sees.
+struct NestedScopes {
+  bool mInnerHolds = true;
+  bool mHeldAfterInner = false;
+  bool mHeldAfterOuter = true;
+};
+NestedScopes LockTwiceInNestedScopes(CMutex& mutex) VORL_NO_THREAD_SAFETY_ANALYSIS {
+  NestedScopes seen;
+  {
+    CMutexLock outer(mutex);
+    {
+      CMutexLock inner(mutex);
+      seen.mInnerHolds = inner.Holds();
+    }
+    seen.mHeldAfterInner = HeldAsSeenFromAnotherThread(mutex);
+  }
+  seen.mHeldAfterOuter = HeldAsSeenFromAnotherThread(mutex);
+  return seen;
+}
+
+}  // namespace
+
+TEST_F(AMutex, ThatChecksErrorsStaysHeldWhenANestedScopeCouldNotTakeIt) {
+  CMutex mutex(false);
+  const NestedScopes seen = LockTwiceInNestedScopes(mutex);
+  EXPECT_FALSE(seen.mInnerHolds) << "an error-checking lock refuses its owner";
+  EXPECT_TRUE(seen.mHeldAfterInner) << "the nested scope released the outer scope's lock";
+  EXPECT_FALSE(seen.mHeldAfterOuter);
+  EXPECT_EQ(1, Lock(mutex)) << "the count came back to 0";
+  EXPECT_EQ(0, Unlock(mutex));
+}
+
+TEST_F(AMutex, ThatIsRecursiveStaysHeldUntilTheOutermostScopeEnds) {
+  CMutex mutex(true);
+  const NestedScopes seen = LockTwiceInNestedScopes(mutex);
+  EXPECT_TRUE(seen.mInnerHolds);
+  EXPECT_TRUE(seen.mHeldAfterInner);
+  EXPECT_FALSE(seen.mHeldAfterOuter);
+}
+#endif
 
 TEST_F(AMutex, ThatIsRecursiveCountsNestedLocks) {
   CMutex mutex(true);
@@ -75,6 +138,26 @@ class AClientList : public ::testing::Test {
   CMotiWearClient mA{Collect, &mFirst, ""};
   CMotiWearClient mB{Collect, &mSecond, ""};
 };
+
+TEST(AMessage, IsRetainedAndReleasedOnSeveralThreadsAtOnceAndDeletedOnce) {
+  // The main thread hands messages out and drops them while a receiver
+  // thread drops the ones its full queue cannot keep.
+  CMotiWearMessage* message = MakeFrameMessage();
+  constexpr int kPerThread = 20000;
+  for (int i = 0; i < 2 * kPerThread; ++i) message->Retain();
+  auto churn = [message] {
+    for (int i = 0; i < kPerThread; ++i) {
+      message->Retain();
+      message->Release();
+      message->Release();
+    }
+  };
+  std::thread other(churn);
+  churn();
+  other.join();
+  EXPECT_EQ(1, message->GetRefCount());
+  message->Release();  // the last one: the sanitizer builds see a double or missing delete
+}
 
 TEST_F(AClientList, KeepsAClientAddedTwiceOnce) {
   mList.AddClient(&mA);
