@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <system_error>
 
@@ -13,6 +14,7 @@
 std::atomic<int> CMotiWearPro::sMotiWearThreadsRunning{0};
 std::atomic<bool> CMotiWearPro::sSimulateThreadStartFailure{false};
 std::atomic<size_t> CMotiWearPro::sPendingLimitForTesting{0};
+std::atomic<bool> CMotiWearPro::sFailErrorTextForTesting{false};
 
 namespace {
 
@@ -27,6 +29,9 @@ constexpr int kMaxDatagramsPerWait = 256;
 CMotiWearPro::CMotiWearPro(VorlaneParameters* params, CMotiWearOwner* owner,
                            const std::string& groupAddress, int port)
     : mParameters(params), mOwner(owner), mGroupAddress(groupAddress), mPort(port) {
+  // The network thread sets the text where an allocation failure would have
+  // no caller to go to.
+  mErrorText.reserve(kMaxErrorText);
   sMotiWearThreadsRunning.fetch_add(1);
   try {
     if (sSimulateThreadStartFailure.load()) {
@@ -122,6 +127,11 @@ bool CMotiWearPro::IsListening() {
   return mListening;
 }
 
+bool CMotiWearPro::IsSocketOpen() {
+  CMutexLock lock(mLock);
+  return mSocket != kNoSocket;
+}
+
 uint64_t CMotiWearPro::GetDroppedCount() {
   CMutexLock lock(mLock);
   return mDroppedCount;
@@ -129,18 +139,39 @@ uint64_t CMotiWearPro::GetDroppedCount() {
 
 void CMotiWearPro::SetError(int error, const char* format, ...) {
   mLastError = error;
-  char text[1024];
+  char text[kMaxErrorText + 1];
   va_list args;
   va_start(args, format);
   std::vsnprintf(text, sizeof(text), format, args);
   va_end(args);
   CMutexLock lock(mLock);
+  if (sFailErrorTextForTesting.load()) throw std::bad_alloc();
   mErrorText = text;
   ++mErrorCount;
 }
 
-void CMotiWearPro::ThreadMain() {
-  if (Startup() == 0) ReceiveLoop();
+void CMotiWearPro::SetStoppedError(const char* reason) noexcept {
+  char text[kMaxErrorText + 1];
+  std::snprintf(text, sizeof(text), "receiver thread stopped: %s", reason);
+  CMutexLock lock(mLock);
+  try {
+    mErrorText = text;
+  } catch (...) {
+    // Without the text the count still tells the watcher that something
+    // went wrong; an empty text with a new count is better than none.
+    mErrorText.clear();
+  }
+  ++mErrorCount;
+}
+
+void CMotiWearPro::ThreadMain() noexcept {
+  try {
+    if (Startup() == 0) ReceiveLoop();
+  } catch (const std::exception& e) {
+    SetStoppedError(e.what());
+  } catch (...) {
+    SetStoppedError("unknown exception");
+  }
   // Also closes a socket that was opened but could not join or bind.
   Shutdown();
   if (mSocketCallsStarted) CReceiverSocket::EndThread();
@@ -162,7 +193,10 @@ int CMotiWearPro::Startup() {
     return -1;
   }
   mSocketCallsStarted = true;
-  mSocket = CReceiverSocket::Open();
+  {
+    CMutexLock lock(mLock);
+    mSocket = CReceiverSocket::Open();
+  }
   if (mSocket == kNoSocket) {
     const int error = CReceiverSocket::LastError();
     SetError(error, "socket: error %d", error);

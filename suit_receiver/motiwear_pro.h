@@ -71,6 +71,9 @@ class CMotiWearPro {
   // [main thread] Copies mErrorText into `text` (when not null) and returns
   // mErrorCount, both read under the receiver lock.
   int ReadError(std::string* text) VORL_EXCLUDES(mLock);
+  // The longest error text kept; longer ones are cut. mErrorText has this
+  // capacity from construction on, so setting it needs no memory.
+  static constexpr size_t kMaxErrorText = 1023;
 
   int GetRefCount() const { return mRefCount.load(std::memory_order_relaxed); }
   // True once the network thread has ended (or never started).
@@ -80,6 +83,9 @@ class CMotiWearPro {
   // True once the socket is bound (and stays true after it closed): from
   // then on datagrams sent to the port reach this receiver.
   bool IsListening() VORL_EXCLUDES(mLock);
+  // True while the receiver's socket is open; the network thread closes it
+  // before it ends, also when binding or joining the group failed.
+  bool IsSocketOpen() VORL_EXCLUDES(mLock);
   // Messages dropped, oldest first, because kMaxPendingMessages were already
   // waiting for Service; counted over the receiver's whole life.
   uint64_t GetDroppedCount() VORL_EXCLUDES(mLock);
@@ -99,6 +105,10 @@ class CMotiWearPro {
   // start a thread.
   static std::atomic<bool> sSimulateThreadStartFailure;
 
+  // Test seam: while true, storing an error text throws std::bad_alloc, as
+  // it would when memory runs out.
+  static std::atomic<bool> sFailErrorTextForTesting;
+
   CMutex mLock{false};                   // the receiver lock
   CMotiWearClientList mClients;          // [main thread]
   VorlaneParameters* const mParameters;  // kept, never used
@@ -113,8 +123,10 @@ class CMotiWearPro {
   ~CMotiWearPro();
 
   // [network thread] The thread's whole life: Startup, receive loop,
-  // Shutdown, then the end-of-life hand-shake with Release.
-  void ThreadMain();
+  // Shutdown, then the end-of-life hand-shake with Release. Nothing thrown
+  // in it leaves it: an exception ends the receiving with an error text, and
+  // the thread still ends the way the watcher's last instance waits for.
+  void ThreadMain() noexcept;
   // [network thread] Opens the socket, joins the group, binds; 0 or -1.
   int Startup();
   // [network thread] Receives until stopped or a hard receive error.
@@ -134,6 +146,9 @@ class CMotiWearPro {
 #endif
   void
   SetError(int error, const char* format, ...) VORL_EXCLUDES(mLock);
+  // [network thread] Records that an exception stopped the thread, as an
+  // error text ("receiver thread stopped: " and `reason`). Never throws.
+  void SetStoppedError(const char* reason) noexcept VORL_EXCLUDES(mLock);
 
   friend class CMotiWearMgr;
   // Retains unless the count has already reached 0 (a receiver on its way
@@ -149,7 +164,9 @@ class CMotiWearPro {
   uint64_t mDroppedCount VORL_GUARDED_BY(mLock) = 0;
   const std::string mGroupAddress;
   const int mPort;
-  SocketHandle mSocket = kNoSocket;  // [network thread]; under the lock in Shutdown
+  // [network thread]; written under the lock (Startup, Shutdown), so that
+  // IsSocketOpen may read it from the main thread.
+  SocketHandle mSocket = kNoSocket;
   sockaddr_in mBindAddress{};
   int mLastError = 0;  // [network thread]
   bool mSocketCallsStarted = false;  // [network thread] StartThread succeeded

@@ -12,7 +12,12 @@ void CReceiverThreads::Start(std::function<void()> body) {
   // The new thread marks itself under mMutex, which this scope holds until
   // its entry is in the list.
   std::thread thread([work = std::move(body)] {
-    work();
+    // An exception leaving a thread's function ends the whole process, the
+    // host's with it; the bodies stop their own, this is the last line.
+    try {
+      work();
+    } catch (...) {
+    }
     MarkEnded(std::this_thread::get_id());
   });
   sState->mEntries.emplace_back(std::move(thread));
