@@ -181,6 +181,7 @@ void CWatcherActor::Create(VorlaneParameters* params, ActorInfo* info) {
   if (data != nullptr) {
     data->mParameters = params;
     data->mActorInfo = info;
+    data->mReceiverThreads = &CMotiWearPro::sMotiWearThreadsRunning;
     data->mCounters.mSignature = CWatcherStreamCounters::kSignature;
     data->mCounters.mVersion = CWatcherStreamCounters::kVersion;
   }

@@ -4,6 +4,7 @@
 // state. [main thread] for every field.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -36,6 +37,10 @@ struct WatcherInfo {
   uint8_t mReverseZ;
   SkeletonPkg* mSkeleton;  // published package, owned, or null
   uint64_t mSeenDropCount;  // the receiver's drop count already added to mCounters
+  // The plug-in file's live receiver threads (all instances together), set
+  // in CreateActor and never written through: a host or a test watches it
+  // to learn when receivers have ended. Valid while the file is loaded.
+  const std::atomic<int>* mReceiverThreads;
   // Last, at a fixed distance from the block's end, where the host reads it.
   CWatcherStreamCounters mCounters;
 };

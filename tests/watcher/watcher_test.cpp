@@ -2,6 +2,7 @@
 // real UDP datagrams on loopback, outputs read from the host's records.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -13,6 +14,7 @@
 #include "host/host.h"
 #include "host/run/patch.h"
 #include "host/run/patch_runner.h"
+#include "suit_receiver/motiwear_pro.h"
 #include "suit_receiver/watcher_info.h"
 #include "suit_receiver/watcher_stream_counters.h"
 #include "tests/suit_receiver/udp_test_support.h"
@@ -113,6 +115,24 @@ class WatcherActor : public ::testing::Test {
     return false;
   }
 
+  // The instance's data block, read as the plug-in's own header lays it out.
+  static const WatcherInfo& Info(const CActorInstance& instance) {
+    return *static_cast<const WatcherInfo*>(instance.ActorData());
+  }
+
+  // The plug-in file's live receiver threads; the count outlives the
+  // instance it was found through.
+  static const std::atomic<int>& ReceiverThreads(const CActorInstance& instance) {
+    return *Info(instance).mReceiverThreads;
+  }
+
+  // Messages the instance's receiver holds for the next tick. The receiver
+  // is the plug-in's; this test reads it with its own copy of the receiver
+  // code, built from the same sources.
+  static size_t Pending(const CActorInstance& instance) {
+    return Info(instance).mReceiver->GetPendingCount();
+  }
+
   // The stream counters where a host finds them: the last 32 bytes of the
   // instance's data block.
   static const CWatcherStreamCounters& Counters(const CActorInstance& instance) {
@@ -131,10 +151,10 @@ class WatcherActor : public ::testing::Test {
   const vhost::CPlugin* mPlugin = nullptr;
 };
 
-TEST_F(WatcherActor, PortZeroPublishesATemplatePackageAndOpensNoSocket) {
-  const int descriptors = CountOpenDescriptors();
+TEST_F(WatcherActor, PortZeroPublishesATemplatePackageAndStartsNoReceiver) {
   CActorInstance& watcher = Watch(0);
-  EXPECT_EQ(CountOpenDescriptors(), descriptors);
+  EXPECT_EQ(Info(watcher).mReceiver, nullptr);
+  EXPECT_EQ(ReceiverThreads(watcher).load(), 0);
   const uint64_t mark = mHost.Mark();
   mHost.Tick();
   auto skeletons = Outputs(mark, watcher, "skel");
@@ -149,7 +169,8 @@ TEST_F(WatcherActor, PortZeroPublishesATemplatePackageAndOpensNoSocket) {
   EXPECT_TRUE(Outputs(mark, watcher, "rcpk").empty());
   EXPECT_TRUE(Outputs(mark, watcher, "errr").empty()) << "no receiver, no error text";
   mHost.Tick();
-  EXPECT_EQ(CountOpenDescriptors(), descriptors);
+  EXPECT_EQ(Info(watcher).mReceiver, nullptr);
+  EXPECT_EQ(ReceiverThreads(watcher).load(), 0);
   EXPECT_EQ(Outputs(mark, watcher, "skel").size(), 1u) << "nothing new to publish";
 }
 
@@ -184,7 +205,7 @@ TEST_F(WatcherActor, EveryFrameOfABatchGivesOneSkeletonAndOneTrigger) {
 
   const uint64_t mark = mHost.Mark();
   for (int i = 0; i < 3; ++i) SendUdp(port, KnownFrame("E46"));
-  std::this_thread::sleep_for(1s);  // let the receiver queue all three
+  ASSERT_TRUE(WaitUntil([&] { return Pending(watcher) == 3; })) << Pending(watcher) << " queued";
   mHost.Tick();
   auto records = Outputs(mark, watcher);
   std::vector<std::string> order;
@@ -281,7 +302,9 @@ TEST_F(WatcherActor, AChangedPortReleasesTheOldReceiverAndTakesANewOne) {
   const uint16_t first = FindFreeUdpPort();
   CActorInstance& watcher = Watch(first);
   ASSERT_TRUE(DeliverFrame(first, KnownFrame("E46"), watcher));
-  ASSERT_TRUE(IsUdpPortTaken(first));
+  ASSERT_TRUE(Info(watcher).mReceiver->IsListening());
+  const std::atomic<int>& threads = ReceiverThreads(watcher);
+  ASSERT_EQ(threads.load(), 1);
 
   const uint16_t second = FindFreeUdpPort();
   const uint64_t mark = mHost.Mark();
@@ -290,12 +313,13 @@ TEST_F(WatcherActor, AChangedPortReleasesTheOldReceiverAndTakesANewOne) {
   auto errors = Outputs(mark, watcher, "errr");
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0]->mText.value_or("?"), "");
-  EXPECT_TRUE(WaitUntil([&] { return !IsUdpPortTaken(first); })) << "old receiver stopped";
+  EXPECT_TRUE(WaitUntil([&] { return threads.load() == 1; })) << "old receiver stopped";
   ASSERT_TRUE(DeliverFrame(second, KnownFrame("E46"), watcher));
 
   mHost.SetInput(watcher, In("recv_ip_port", watcher), CHostValue::Integer(0));
   mHost.Tick();
-  EXPECT_TRUE(WaitUntil([&] { return !IsUdpPortTaken(second); })) << "port 0 holds no receiver";
+  EXPECT_EQ(Info(watcher).mReceiver, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return threads.load() == 0; })) << "port 0 holds no receiver";
 }
 
 TEST_F(WatcherActor, TwoWatchersOnOnePortBothGetEveryFramesPositions) {
@@ -331,11 +355,12 @@ TEST_F(WatcherActor, DisposingTheLastInstanceWaitsForTheReceiverThreads) {
   CActorInstance& one = Watch(port);
   CActorInstance& two = Watch(FindFreeUdpPort());
   ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), one));
+  const std::atomic<int>& threads = ReceiverThreads(one);
+  EXPECT_EQ(threads.load(), 2);
   mHost.Dispose(one);
   mHost.Dispose(two);
-  // No waiting here: the last dispose returned only after every thread ended,
-  // and an ended thread has closed its socket.
-  EXPECT_FALSE(IsUdpPortTaken(port));
+  // No waiting here: the last dispose returned only after every thread ended.
+  EXPECT_EQ(threads.load(), 0);
   EXPECT_TRUE(mHost.Assertions().empty());
 }
 
@@ -353,8 +378,9 @@ TEST_F(WatcherActor, DisposeWithoutDeactivationReleasesTheReceiverItShares) {
   // The shared receiver no longer calls into the freed block.
   ASSERT_TRUE(DeliverFrame(port, KnownFrame("E46"), witness));
   // The last instance's dispose returns, with every receiver thread ended.
+  const std::atomic<int>& threads = ReceiverThreads(witness);
   mHost.Dispose(witness);
-  EXPECT_FALSE(IsUdpPortTaken(port));
+  EXPECT_EQ(threads.load(), 0);
 }
 
 TEST_F(WatcherActor, ARepeatedActivationReleasesWhatTheFirstMade) {
@@ -366,13 +392,15 @@ TEST_F(WatcherActor, ARepeatedActivationReleasesWhatTheFirstMade) {
   EXPECT_EQ(mHost.Receivers().CountWithRefcon(watcher.Info()), 1u) << "one message receiver, not two";
   // The first package was withdrawn (and freed: the leak checker watches).
   EXPECT_EQ(mHost.LastOutput(watcher, "skel")->mValue.AsPointer(), nullptr);
-  EXPECT_TRUE(WaitUntil([&] { return !IsUdpPortTaken(first); })) << "the first receiver stopped";
+  EXPECT_EQ(Info(watcher).mReceiver, nullptr);
+  const std::atomic<int>& threads = ReceiverThreads(watcher);
+  EXPECT_TRUE(WaitUntil([&] { return threads.load() == 0; })) << "the first receiver stopped";
 
   const uint16_t second = FindFreeUdpPort();
   mHost.SetInput(watcher, In("recv_ip_port", watcher), CHostValue::Integer(second));
   ASSERT_TRUE(DeliverFrame(second, KnownFrame("E46"), watcher));
   mHost.Dispose(watcher);
-  EXPECT_FALSE(IsUdpPortTaken(second));
+  EXPECT_EQ(threads.load(), 0);
 }
 
 TEST_F(WatcherActor, AnInactiveInstanceDoesNothingWithAMessage) {
