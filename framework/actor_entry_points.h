@@ -219,7 +219,12 @@ struct CActorEntryPoints {
   // [main thread, any state]
   static uint8_t GetActorDefinedArea(VorlaneParameters* params, ActorInfo* info, int16_t* width,
                                      int16_t* height, int16_t* third, int16_t* fourth) noexcept {
-    return GetActorPictureArea(params, info, width, height, third, fourth);
+    try {
+      return GetActorPictureArea(params, info, width, height, third, fourth);
+    } catch (...) {
+      ReportStoppedException(params, Actor::kDisplayName, "GetActorDefinedArea", __LINE__);
+      return 0;
+    }
   }
 
   // [main thread, any state]
@@ -227,7 +232,11 @@ struct CActorEntryPoints {
                                    uint16_t, Rect* area, Rect*, uint8_t state) noexcept {
     bool nonZero = false;
     if constexpr (requires { Actor::kPictureLoadedWhenNonZero; }) nonZero = Actor::kPictureLoadedWhenNonZero;
-    DrawActorPictureArea(params, info, part, area, state, nonZero);
+    try {
+      DrawActorPictureArea(params, info, part, area, state, nonZero);
+    } catch (...) {
+      ReportStoppedException(params, Actor::kDisplayName, "DrawActorDefinedArea", __LINE__);
+    }
   }
 
   // The message receiver; refcon is the instance's ActorInfo. `data` is

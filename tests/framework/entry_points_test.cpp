@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -236,6 +237,38 @@ TEST_F(TestActorBoundary, ThePictureLoadsUntilTheHostMarksItLoaded) {
   EXPECT_EQ(gCalls.mPictureDraws, 0);
   draw(mTable.Params(), Record(), nullptr, 1, 0, &rect, &rect, 0);
   EXPECT_EQ(gCalls.mPictureDraws, 1);
+}
+
+TEST_F(TestActorBoundary, AnExceptionFromThePictureServicesStopsAtTheBoundary) {
+  // A host service is C for the plug-in, but a host written in C++ may let
+  // one escape: the picture trampolines stop it like every other one.
+  auto area = SlotAt<GetActorDefinedAreaProc>(mRecord, 720);
+  auto draw = SlotAt<DrawActorDefinedAreaProc>(mRecord, 728);
+  int16_t w = -1, h = -1, c = -1, d = -1;
+  Rect rect{};
+  // The picture record is the plug-in file's and outlives this test: find it
+  // through the services (loading it if no earlier test did), to start from
+  // and leave it unloaded.
+  static PictInfo* sPicture;
+  mTable.Set(0x168, +[](ActorInfo*, uint32_t, PictInfo* pict) { reinterpret_cast<unsigned char*>(pict)[0] = 1; });
+  mTable.Set(0x170, +[](ActorInfo*, uint8_t, Rect*, PictInfo* pict) { sPicture = pict; });
+  area(mTable.Params(), Record(), &w, &h, &c, &d);
+  draw(mTable.Params(), Record(), nullptr, 1, 0, &rect, &rect, 0);
+  ASSERT_NE(sPicture, nullptr);
+  reinterpret_cast<unsigned char*>(sPicture)[0] = 0;
+
+  mTable.Set(0x168, +[](ActorInfo*, uint32_t, PictInfo*) { throw std::runtime_error("no picture"); });
+  EXPECT_EQ(area(mTable.Params(), Record(), &w, &h, &c, &d), 0);
+  reinterpret_cast<unsigned char*>(sPicture)[0] = 1;
+  mTable.Set(0x170, +[](ActorInfo*, uint8_t, Rect*, PictInfo*) { throw 7; });
+  draw(mTable.Params(), Record(), nullptr, 1, 0, &rect, &rect, 0);
+  reinterpret_cast<unsigned char*>(sPicture)[0] = 0;
+
+  ASSERT_EQ(gCalls.mAssertions.size(), 2u);
+  EXPECT_EQ(gCalls.mAssertions[0],
+            "GetActorDefinedArea: exception stopped at the boundary: no picture|Test Actor");
+  EXPECT_EQ(gCalls.mAssertions[1],
+            "DrawActorDefinedArea: exception of unknown type stopped at the boundary|Test Actor");
 }
 
 }  // namespace
