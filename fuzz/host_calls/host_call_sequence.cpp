@@ -43,9 +43,10 @@ class CSequenceRun {
     }
   }
 
-  std::vector<std::string> Run() {
+  std::vector<std::string> Run(CHostCallTally* tally) {
     const int threadsBefore = validate::ThreadCount();
     for (size_t step = 1; step <= kMaxSteps && mInput.remaining_bytes() > 0; ++step) {
+      if (tally != nullptr) tally->mSteps = step;
       const auto op = static_cast<EHostCallOp>(mInput.ConsumeIntegral<uint8_t>() % kOpCount);
       mStep = fmt::format("step {} ({})", step, OpName(op));
       if (mOptions.mTrace) std::cerr << mStep << '\n';
@@ -59,6 +60,7 @@ class CSequenceRun {
       mVh.CheckPublishedPackages(mFindings, mStep);
     }
     mStep = "end of input";
+    if (tally != nullptr) Tally(*tally);
     mVh.Account(mFindings);
     CheckThreads(threadsBefore);
     // An assertion is the actor's designed answer to a bad call; an
@@ -70,6 +72,15 @@ class CSequenceRun {
   }
 
  private:
+  void Tally(CHostCallTally& tally) {
+    const CHost& host = mVh.Host();
+    for (const COutputRecord* record : host.OutputsSince(0)) {
+      ++tally.mOutputValues;
+      if (record->mSkeleton.has_value()) ++tally.mSkeletonsPublished;
+    }
+    tally.mImagesDrawn = host.Counters().mImageDrawsEnded;
+  }
+
   static const char* OpName(EHostCallOp op) {
     static constexpr const char* kNames[kOpCount] = {
         "create", "activate", "deactivate", "dispose", "set input", "tick", "message",
@@ -397,9 +408,9 @@ class CSequenceRun {
 }  // namespace
 
 std::vector<std::string> RunHostCallSequence(const CPlugin& plugin, const uint8_t* data, size_t size,
-                                             const CHostCallOptions& options) {
+                                             const CHostCallOptions& options, CHostCallTally* tally) {
   CSequenceRun run(plugin, data, size, options);
-  return run.Run();
+  return run.Run(tally);
 }
 
 }  // namespace vhost::fuzz

@@ -105,9 +105,20 @@ struct CHostCallOptions {
   bool mTrace = false;
 };
 
+// What one sequence made the plug-in do, to tell an input that reaches its
+// plug-in's work from one that decodes to nothing.
+struct CHostCallTally {
+  uint64_t mSteps = 0;               // steps decoded and run
+  uint64_t mOutputValues = 0;        // values the plug-in set on its outputs
+  uint64_t mSkeletonsPublished = 0;  // of them, skeleton packages (not null)
+  uint64_t mImagesDrawn = 0;         // image buffer draws ended: frames rendered
+};
+
 // Runs the sequence in `data` against `plugin` and returns the findings
 // (empty: nothing wrong). Every instance is disposed before it returns.
+// `tally`, when not null, receives what the run did.
 std::vector<std::string> RunHostCallSequence(const CPlugin& plugin, const uint8_t* data,
-                                             size_t size, const CHostCallOptions& options);
+                                             size_t size, const CHostCallOptions& options,
+                                             CHostCallTally* tally = nullptr);
 
 }  // namespace vhost::fuzz
