@@ -522,6 +522,33 @@ TEST(CaptureReader, RefusesTimeStampsBeyondWhatAClockHolds) {
   std::filesystem::remove(pcapng);
 }
 
+TEST(SuitsimReplayTiming, AFastReplaySendsEveryDatagramWhateverItsTimeStamps) {
+  // --fast never waits, so times past what a clock holds are no reason to
+  // stop: both files refused above replay whole, in order.
+  const std::string older = WriteTimedCapture("fast-overflow.sdg", {0, kLatestStamp + 1, 5, ~0ull});
+  CPcapngBuilder builder;
+  builder.Packet(1'000'000'000, UdpFrame(14043, std::vector<uint8_t>(4, 0)));
+  builder.Packet(kLatestStamp, UdpFrame(14043, std::vector<uint8_t>(4, 1)));
+  builder.Packet(0xFFFF'FFFF'FFFF'FFFFull, UdpFrame(14043, std::vector<uint8_t>(4, 2)));
+  builder.Packet(2'000'000'000, UdpFrame(14043, std::vector<uint8_t>(4, 3)));
+  const std::string pcapng = TempPath("fast-far-future.pcapng");
+  builder.Save(pcapng);
+
+  for (const std::string& file : {older, pcapng}) {
+    CReplayTarget target;
+    const SRun run = RunShell(kSuitsim + " replay " + file + " --fast --to " + target.Address());
+    EXPECT_EQ(0, run.mExit) << file << "\n" << run.Text();
+    EXPECT_NE(run.Text().find("replayed 4 datagrams"), std::string::npos) << run.Text();
+    for (uint8_t i = 0; i < 4; ++i) {
+      const auto datagram = target.Receive(10s);
+      ASSERT_TRUE(datagram) << file << ": datagram " << int{i};
+      EXPECT_EQ(file == older ? (std::vector<uint8_t>{'#', i}) : std::vector<uint8_t>(4, i), *datagram);
+    }
+  }
+  std::filesystem::remove(older);
+  std::filesystem::remove(pcapng);
+}
+
 TEST(CaptureReader, ReadsAFileInMemory) {
   CPcapngBuilder builder;
   builder.Packet(5, UdpFrame(14043, std::vector<uint8_t>(3, 7)));

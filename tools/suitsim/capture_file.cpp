@@ -281,6 +281,11 @@ bool CCaptureReader::Open(std::FILE* file, const std::string& name) {
   return true;
 }
 
+void CCaptureReader::AcceptAnyTimeStamp() {
+  mAcceptAnyTimeStamp = true;
+  mDatagramFile.AcceptAnyTime();
+}
+
 CCaptureReader::Status CCaptureReader::Next(CapturedDatagram& out, uint16_t port) {
   if (!mError.empty()) return Status::kError;
   if (mFormat == Format::kDatagramFile) {
@@ -330,13 +335,18 @@ CCaptureReader::Status CCaptureReader::Next(CapturedDatagram& out, uint16_t port
     constexpr uint64_t kBillion = 1000000000u;
     const auto seconds = static_cast<int64_t>(header->ts.tv_sec);
     const auto fraction = static_cast<int64_t>(header->ts.tv_usec);
-    if (seconds < 0 || fraction < 0 ||
-        static_cast<uint64_t>(seconds) > (kCaptureMaxNanoseconds - static_cast<uint64_t>(fraction)) / kBillion) {
+    const bool beforeEpoch = seconds < 0 || fraction < 0;
+    const bool beyond =
+        !beforeEpoch &&
+        static_cast<uint64_t>(seconds) > (kCaptureMaxNanoseconds - static_cast<uint64_t>(fraction)) / kBillion;
+    if ((beforeEpoch || beyond) && !mAcceptAnyTimeStamp) {
       mError = "packet " + std::to_string(mPackets) + ": time stamp " + std::to_string(seconds) +
                " s beyond what a replay can wait for (2^63 - 1 ns)";
       return Status::kError;
     }
-    const uint64_t stamp = static_cast<uint64_t>(seconds) * kBillion + static_cast<uint64_t>(fraction);
+    const uint64_t stamp = beforeEpoch ? 0
+                           : beyond    ? kCaptureMaxNanoseconds
+                                       : static_cast<uint64_t>(seconds) * kBillion + static_cast<uint64_t>(fraction);
     if (!mHaveFirst) {
       mHaveFirst = true;
       mFirstNanoseconds = stamp;

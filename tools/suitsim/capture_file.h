@@ -28,7 +28,8 @@ struct CapturedDatagram {
 
 // The latest arrival time a reader hands out: a signed 64-bit count of
 // nanoseconds (about 292 years), what a clock's duration holds. A packet
-// stamped later than that is refused as an error.
+// stamped later than that is refused as an error, unless the reader was told
+// to accept any time stamp.
 inline constexpr uint64_t kCaptureMaxNanoseconds = kDatagramFileMaxNanoseconds;
 
 // The largest UDP payload an IPv4 packet carries.
@@ -82,6 +83,10 @@ class CCaptureReader {
   // The next UDP datagram (to `port` when not 0; a datagram file records no
   // ports and keeps every datagram).
   Status Next(CapturedDatagram& out, uint16_t port = 0);
+  // For a caller that never waits on the times (a replay with --fast): a
+  // time stamp beyond kCaptureMaxNanoseconds, or before the epoch, is no
+  // error; the datagram then arrives at kCaptureMaxNanoseconds (or at 0).
+  void AcceptAnyTimeStamp();
 
   Format GetFormat() const { return mFormat; }
   // Packets of a pcap file that were not whole UDP datagrams.
@@ -95,6 +100,7 @@ class CCaptureReader {
   std::unique_ptr<SPcap> mPcap;
   CDatagramFileReader mDatagramFile;
   Format mFormat = Format::kPcap;
+  bool mAcceptAnyTimeStamp = false;
   bool mHaveFirst = false;
   uint64_t mFirstNanoseconds = 0;
   uint64_t mSkipped = 0;

@@ -130,7 +130,9 @@ CDatagramFileReader::Status CDatagramFileReader::Next(RecordedDatagram& out) {
     mError = "record length " + std::to_string(length) + " above 65535";
     return Status::kError;
   }
-  if (out.mArrivalNanoseconds > kDatagramFileMaxNanoseconds) {
+  if (out.mArrivalNanoseconds > kDatagramFileMaxNanoseconds && mAcceptAnyTime) {
+    out.mArrivalNanoseconds = kDatagramFileMaxNanoseconds;
+  } else if (out.mArrivalNanoseconds > kDatagramFileMaxNanoseconds) {
     mError = "record " + std::to_string(mRecords) + ": time " +
              std::to_string(out.mArrivalNanoseconds) + " ns above 2^63 - 1";
     return Status::kError;
