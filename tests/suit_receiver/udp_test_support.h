@@ -1,5 +1,5 @@
 // Loopback UDP helpers for the suit receiver tests: free ports, sending,
-// checking whether a port is taken, and waiting without timing assertions.
+// taking a port away from a receiver, and waiting without timing assertions.
 #pragma once
 
 #include <chrono>
@@ -20,16 +20,10 @@ bool SendUdpTo(const char* address, uint16_t port, const std::vector<uint8_t>& b
 // WSAEADDRINUSE (10048) on Windows.
 int AddressInUseError();
 
-// True when binding the port fails because someone holds it.
-bool IsUdpPortTaken(uint16_t port);
-
 // A socket bound to the port on every address, or -1; close it with
 // CloseSocket. Used to make a port unavailable to a receiver.
 int OccupyUdpPort(uint16_t port);
 void CloseSocket(int socket);
-
-// Number of open file descriptors of this process.
-int CountOpenDescriptors();
 
 // Calls `condition` until it holds or `timeout` passes; returns its last result.
 bool WaitUntil(const std::function<bool()>& condition,

@@ -1,7 +1,6 @@
 #include "tests/suit_receiver/udp_test_support.h"
 
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -58,15 +57,6 @@ bool SendUdpTo(const char* address, uint16_t port, const std::vector<uint8_t>& b
   return sent == static_cast<ssize_t>(bytes.size());
 }
 
-bool IsUdpPortTaken(uint16_t port) {
-  const int fd = OccupyUdpPort(port);
-  if (fd >= 0) {
-    close(fd);
-    return false;
-  }
-  return errno == EADDRINUSE;
-}
-
 int OccupyUdpPort(uint16_t port) {
   const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = AnyAddress(port);
@@ -81,13 +71,4 @@ int OccupyUdpPort(uint16_t port) {
 
 void CloseSocket(int socket) {
   if (socket >= 0) close(socket);
-}
-
-int CountOpenDescriptors() {
-  int count = 0;
-  DIR* dir = opendir("/proc/self/fd");
-  if (dir == nullptr) return -1;
-  while (readdir(dir) != nullptr) ++count;
-  closedir(dir);
-  return count;
 }

@@ -71,15 +71,6 @@ bool SendUdpTo(const char* address, uint16_t port, const std::vector<uint8_t>& b
   return SendTo(to, bytes, true);
 }
 
-bool IsUdpPortTaken(uint16_t port) {
-  const int s = OccupyUdpPort(port);
-  if (s >= 0) {
-    CloseSocket(s);
-    return false;
-  }
-  return WSAGetLastError() == WSAEADDRINUSE;
-}
-
 int OccupyUdpPort(uint16_t port) {
   StartWinsock();
   SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
@@ -101,10 +92,4 @@ int OccupyUdpPort(uint16_t port) {
 
 void CloseSocket(int socket) {
   if (socket >= 0) closesocket(static_cast<SOCKET>(socket));
-}
-
-int CountOpenDescriptors() {
-  DWORD count = 0;
-  if (!GetProcessHandleCount(GetCurrentProcess(), &count)) return -1;
-  return static_cast<int>(count);
 }
