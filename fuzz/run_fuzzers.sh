@@ -4,14 +4,14 @@
 # FUZZ_SECONDS sets the time per target (default 30).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/plugins.sh
 seconds=${FUZZ_SECONDS:-30}
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVORL_BUILD_FUZZ=ON -DVORL_BUILD_BENCH=OFF \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined"
 # Only the fuzz targets (and the instrumented plug-ins they load).
 cmake --build build-fuzz --target suit_datagram_fuzzer joint_selection_fuzz capture_reader_fuzz \
-  watcher_network_fuzz host_calls_bonesplit_fuzz host_calls_bonescope_fuzz host_calls_kavrin_watcher_fuzz \
-  patch_parser_fuzz value_text_fuzz property_definition_fuzz
+  watcher_network_fuzz $(vorl_host_call_fuzz_targets) patch_parser_fuzz value_text_fuzz property_definition_fuzz
 
 # run BINARY SEEDS MAX_LEN [SECONDS]: SECONDS overrides the default unless
 # FUZZ_SECONDS is set.
@@ -32,6 +32,6 @@ run build-fuzz/fuzz/host/patch_parser_fuzz fuzz/host/corpus-patch_parser_fuzz 81
 run build-fuzz/fuzz/host/value_text_fuzz fuzz/host/corpus-value_text_fuzz 256 30
 run build-fuzz/fuzz/host/property_definition_fuzz fuzz/host/corpus-property_definition_fuzz 8192 30
 # Host-call sequences per plug-in (format in fuzz/host_calls/host_call_sequence.h).
-for plugin in bonesplit bonescope kavrin_watcher; do
+for plugin in "${vorl_plugins[@]}"; do
   run build-fuzz/fuzz/host_calls/host_calls_${plugin}_fuzz fuzz/host_calls/corpus-$plugin 4096 40
 done

@@ -18,6 +18,7 @@
 # (--exclude-throw-branches) and the ones it proves never taken.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/plugins.sh
 
 build=build-coverage
 min_lines=${VORL_COVERAGE_MIN_LINES:-90}
@@ -40,10 +41,14 @@ if ((!report_only)); then
   ctest --test-dir "$build" --output-on-failure -j2
 fi
 
-areas=(suit_receiver joint_decoder skeleton_renderer framework skeleton)
-declare -A what=([suit_receiver]="watcher plug-in" [joint_decoder]="Bonesplit plug-in"
-                 [skeleton_renderer]="Bonescope plug-in" [framework]="shared"
-                 [skeleton]="shared")
+areas=()
+declare -A what=([framework]="shared" [skeleton]="shared")
+for plugin in "${vorl_plugins[@]}"; do
+  area=${vorl_plugin_folder[$plugin]}
+  areas+=("$area")
+  what[$area]=${vorl_plugin_title[$plugin]}
+done
+areas+=(framework skeleton)
 filters=()
 for area in "${areas[@]}"; do filters+=(-f "$area/"); done
 common=(-r . --exclude-throw-branches --exclude-unreachable-branches -e '.*_windows\.cpp$')

@@ -13,6 +13,7 @@
 # explained). One log per plug-in in BUILD_DIR/valgrind/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/plugins.sh
 
 build=${1:-build}
 level=${VORL_VALGRIND_LEVEL:-10}
@@ -20,12 +21,12 @@ echo "== valgrind memcheck of actorhost validate (level $level)"
 bash tools/install_deps.sh
 if [ ! -x "$build/tools/actorhost/actorhost" ]; then
   cmake -S . -B "$build" -G Ninja
-  cmake --build "$build" --target actorhost kavrin_watcher_plugin bonesplit_plugin bonescope_plugin
+  cmake --build "$build" --target actorhost $(vorl_plugin_targets)
 fi
 mkdir -p "$build/valgrind"
 
 failed=()
-for plugin in kavrin_watcher bonesplit bonescope; do
+for plugin in "${vorl_plugins[@]}"; do
   log="$build/valgrind/$plugin.log"
   start=$(date +%s)
   status=0
