@@ -20,9 +20,9 @@
 class CReceiverThreads {
  public:
   // Starts `body` on a new thread; an exception that leaves `body` is
-  // dropped there (a body should stop its own, knowing what to record). Threads that have ended since the last
-  // call are joined first, so the list stays as short as the live threads.
-  // Throws what std::thread throws when no thread can be started.
+  // dropped there (a body should stop its own, knowing what to record). Threads that have ended
+  // since the last call are joined first, so the list stays as short as the live threads. Throws
+  // what std::thread throws when no thread can be started.
   static void Start(std::function<void()> body);
 
   // Joins every thread started so far. REQUIRES: each of them has been told

@@ -407,8 +407,9 @@ class CSequenceRun {
 
 }  // namespace
 
-std::vector<std::string> RunHostCallSequence(const CPlugin& plugin, const uint8_t* data, size_t size,
-                                             const CHostCallOptions& options, CHostCallTally* tally) {
+std::vector<std::string> RunHostCallSequence(const CPlugin& plugin, const uint8_t* data,
+                                             size_t size, const CHostCallOptions& options,
+                                             CHostCallTally* tally) {
   CSequenceRun run(plugin, data, size, options);
   return run.Run(tally);
 }

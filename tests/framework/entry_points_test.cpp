@@ -250,17 +250,23 @@ TEST_F(TestActorBoundary, AnExceptionFromThePictureServicesStopsAtTheBoundary) {
   // through the services (loading it if no earlier test did), to start from
   // and leave it unloaded.
   static PictInfo* sPicture;
-  mTable.Set(0x168, +[](ActorInfo*, uint32_t, PictInfo* pict) { reinterpret_cast<unsigned char*>(pict)[0] = 1; });
-  mTable.Set(0x170, +[](ActorInfo*, uint8_t, Rect*, PictInfo* pict) { sPicture = pict; });
+  auto markLoaded = +[](ActorInfo*, uint32_t, PictInfo* pict) {
+    reinterpret_cast<unsigned char*>(pict)[0] = 1;
+  };
+  auto keep = +[](ActorInfo*, uint8_t, Rect*, PictInfo* pict) { sPicture = pict; };
+  mTable.Set(0x168, markLoaded);
+  mTable.Set(0x170, keep);
   area(mTable.Params(), Record(), &w, &h, &c, &d);
   draw(mTable.Params(), Record(), nullptr, 1, 0, &rect, &rect, 0);
   ASSERT_NE(sPicture, nullptr);
   reinterpret_cast<unsigned char*>(sPicture)[0] = 0;
 
-  mTable.Set(0x168, +[](ActorInfo*, uint32_t, PictInfo*) { throw std::runtime_error("no picture"); });
+  auto failToLoad = +[](ActorInfo*, uint32_t, PictInfo*) { throw std::runtime_error("no picture"); };
+  mTable.Set(0x168, failToLoad);
   EXPECT_EQ(area(mTable.Params(), Record(), &w, &h, &c, &d), 0);
   reinterpret_cast<unsigned char*>(sPicture)[0] = 1;
-  mTable.Set(0x170, +[](ActorInfo*, uint8_t, Rect*, PictInfo*) { throw 7; });
+  auto failToDraw = +[](ActorInfo*, uint8_t, Rect*, PictInfo*) { throw 7; };
+  mTable.Set(0x170, failToDraw);
   draw(mTable.Params(), Record(), nullptr, 1, 0, &rect, &rect, 0);
   reinterpret_cast<unsigned char*>(sPicture)[0] = 0;
 

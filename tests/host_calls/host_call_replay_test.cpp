@@ -28,7 +28,8 @@ std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
 // What every input of a plug-in's corpus was written to reach: the work the
 // plug-in exists for. An input that decodes to nothing, or stops short of
 // it, proves nothing by running clean.
-bool ReachedItsPath(const std::string& stem, const vhost::fuzz::CHostCallTally& tally, std::string* what) {
+bool ReachedItsPath(const std::string& stem, const vhost::fuzz::CHostCallTally& tally,
+                    std::string* what) {
   if (stem == "bonesplit") {
     *what = "coordinates sent";
     return tally.mOutputValues > 0;
@@ -60,12 +61,14 @@ TEST_P(HostCallReplay, EveryCheckedInInputReachesItsPathWithoutFindings) {
   for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
     const std::vector<uint8_t> bytes = ReadFile(entry.path());
     vhost::fuzz::CHostCallTally tally;
-    const auto findings = vhost::fuzz::RunHostCallSequence(plugin, bytes.data(), bytes.size(), options, &tally);
+    const auto findings =
+        vhost::fuzz::RunHostCallSequence(plugin, bytes.data(), bytes.size(), options, &tally);
     EXPECT_TRUE(findings.empty()) << entry.path().filename() << ": " << testing::PrintToString(findings);
     std::string what;
     EXPECT_TRUE(ReachedItsPath(stem, tally, &what))
         << entry.path().filename() << ": no " << what << " in " << tally.mSteps << " step(s), "
-        << tally.mOutputValues << " output value(s), " << tally.mImagesDrawn << " frame(s) rendered";
+        << tally.mOutputValues << " output value(s), " << tally.mImagesDrawn
+        << " frame(s) rendered";
     ++inputs;
   }
   EXPECT_GE(inputs, 2u) << "seeds missing in " << corpus;

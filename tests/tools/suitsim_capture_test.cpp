@@ -542,7 +542,8 @@ TEST(SuitsimReplayTiming, AFastReplaySendsEveryDatagramWhateverItsTimeStamps) {
     for (uint8_t i = 0; i < 4; ++i) {
       const auto datagram = target.Receive(10s);
       ASSERT_TRUE(datagram) << file << ": datagram " << int{i};
-      EXPECT_EQ(file == older ? (std::vector<uint8_t>{'#', i}) : std::vector<uint8_t>(4, i), *datagram);
+      EXPECT_EQ(file == older ? (std::vector<uint8_t>{'#', i}) : std::vector<uint8_t>(4, i),
+                *datagram);
     }
   }
   std::filesystem::remove(older);

@@ -337,16 +337,17 @@ CCaptureReader::Status CCaptureReader::Next(CapturedDatagram& out, uint16_t port
     const auto fraction = static_cast<int64_t>(header->ts.tv_usec);
     const bool beforeEpoch = seconds < 0 || fraction < 0;
     const bool beyond =
-        !beforeEpoch &&
-        static_cast<uint64_t>(seconds) > (kCaptureMaxNanoseconds - static_cast<uint64_t>(fraction)) / kBillion;
+        !beforeEpoch && static_cast<uint64_t>(seconds) >
+                            (kCaptureMaxNanoseconds - static_cast<uint64_t>(fraction)) / kBillion;
     if ((beforeEpoch || beyond) && !mAcceptAnyTimeStamp) {
       mError = "packet " + std::to_string(mPackets) + ": time stamp " + std::to_string(seconds) +
                " s beyond what a replay can wait for (2^63 - 1 ns)";
       return Status::kError;
     }
-    const uint64_t stamp = beforeEpoch ? 0
-                           : beyond    ? kCaptureMaxNanoseconds
-                                       : static_cast<uint64_t>(seconds) * kBillion + static_cast<uint64_t>(fraction);
+    const uint64_t stamp =
+        beforeEpoch ? 0
+        : beyond    ? kCaptureMaxNanoseconds
+                    : static_cast<uint64_t>(seconds) * kBillion + static_cast<uint64_t>(fraction);
     if (!mHaveFirst) {
       mHaveFirst = true;
       mFirstNanoseconds = stamp;
