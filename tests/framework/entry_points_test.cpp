@@ -250,9 +250,8 @@ TEST_F(TestActorBoundary, AnExceptionFromThePictureServicesStopsAtTheBoundary) {
   // through the services (loading it if no earlier test did), to start from
   // and leave it unloaded.
   static PictInfo* sPicture;
-  auto markLoaded = +[](ActorInfo*, uint32_t, PictInfo* pict) {
-    reinterpret_cast<unsigned char*>(pict)[0] = 1;
-  };
+  auto markLoaded =
+      +[](ActorInfo*, uint32_t, PictInfo* pict) { reinterpret_cast<unsigned char*>(pict)[0] = 1; };
   auto keep = +[](ActorInfo*, uint8_t, Rect*, PictInfo* pict) { sPicture = pict; };
   mTable.Set(0x168, markLoaded);
   mTable.Set(0x170, keep);
@@ -261,7 +260,8 @@ TEST_F(TestActorBoundary, AnExceptionFromThePictureServicesStopsAtTheBoundary) {
   ASSERT_NE(sPicture, nullptr);
   reinterpret_cast<unsigned char*>(sPicture)[0] = 0;
 
-  auto failToLoad = +[](ActorInfo*, uint32_t, PictInfo*) { throw std::runtime_error("no picture"); };
+  auto failToLoad =
+      +[](ActorInfo*, uint32_t, PictInfo*) { throw std::runtime_error("no picture"); };
   mTable.Set(0x168, failToLoad);
   EXPECT_EQ(area(mTable.Params(), Record(), &w, &h, &c, &d), 0);
   reinterpret_cast<unsigned char*>(sPicture)[0] = 1;
