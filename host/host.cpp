@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "host/allocation_counter.h"
 #include "host/four_char_code.h"
 #include "host/host_error.h"
 #include "host/input_conversion.h"
@@ -101,6 +102,7 @@ void CHost::Create(CActorInstance& instance) {
   }
   CDrivingScope scope(this);
   instance.mState = CActorInstance::EState::kCreated;
+  const CCountedPluginCall counted;
   instance.Plugin().mCreateActor(Parameters(), instance.Info());
 }
 
@@ -111,7 +113,10 @@ void CHost::Activate(CActorInstance& instance) {
   }
   CDrivingScope scope(this);
   instance.mState = CActorInstance::EState::kActive;
-  instance.Plugin().mActivateActor(Parameters(), instance.Info(), 1);
+  {
+    const CCountedPluginCall counted;
+    instance.Plugin().mActivateActor(Parameters(), instance.Info(), 1);
+  }
   // The watcher resets its settings at activation and relies on getting
   // every input again right after it.
   // Counted wider than an index: 65,535 inputs must not wrap the count to 0.
@@ -128,7 +133,10 @@ void CHost::Deactivate(CActorInstance& instance) {
     throw CHostError(fmt::format("Deactivate: '{}' is {}", instance.Name(), StateName(instance.mState)));
   }
   CDrivingScope scope(this);
-  instance.Plugin().mActivateActor(Parameters(), instance.Info(), 0);
+  {
+    const CCountedPluginCall counted;
+    instance.Plugin().mActivateActor(Parameters(), instance.Info(), 0);
+  }
   instance.mState = CActorInstance::EState::kInactive;
   const size_t left = mReceivers.CountWithRefcon(instance.Info());
   if (left != 0) {
@@ -143,7 +151,10 @@ void CHost::Dispose(CActorInstance& instance) {
     throw CHostError(fmt::format("Dispose: '{}' is {}", instance.Name(), StateName(instance.mState)));
   }
   CDrivingScope scope(this);
-  instance.Plugin().mDisposeActor(Parameters(), instance.Info());
+  {
+    const CCountedPluginCall counted;
+    instance.Plugin().mDisposeActor(Parameters(), instance.Info());
+  }
   instance.mState = CActorInstance::EState::kDisposed;
   mWires.ForgetInstance(instance);
 }
@@ -256,9 +267,13 @@ CMessageDelivery CHost::SendMessage(uint32_t kind, uint16_t arg, const void* dat
     if (!receiver) continue;
     ++mCounters.mMessagesDelivered;
     ++delivery.mReceivers;
-    delivery.mResults.push_back(receiver->mReceiver(Parameters(), kind, arg,
-                                                    static_cast<const uint8_t*>(data), length,
-                                                    receiver->mRefcon));
+    intptr_t result = 0;
+    {
+      const CCountedPluginCall counted;
+      result = receiver->mReceiver(Parameters(), kind, arg, static_cast<const uint8_t*>(data), length,
+                                   receiver->mRefcon);
+    }
+    delivery.mResults.push_back(result);
     mVideo.CloseBrackets(kind);
   }
   return delivery;
@@ -280,6 +295,7 @@ CMessageDelivery CHost::LoseContext(int32_t number) {
 void CHost::CallGetHelpString(CActorInstance& instance, uint8_t kind, uint16_t index, char* buffer,
                               uint32_t size) {
   CDrivingScope scope(this);
+  const CCountedPluginCall counted;
   instance.Plugin().mGetHelpString(Parameters(), instance.Info(), kind, index, buffer, size);
 }
 
@@ -295,10 +311,13 @@ std::optional<std::string> CHost::ValueToString(CActorInstance& instance, uint8_
   CDrivingScope scope(this);
   CHostValue copy = value;
   std::array<char, 257> text{};
-  if (instance.Plugin().mPropertyValueToString(Parameters(), instance.Info(), kind, index,
-                                               copy.Record(), text.data()) == 0) {
-    return std::nullopt;
+  uint8_t wrote = 0;
+  {
+    const CCountedPluginCall counted;
+    wrote = instance.Plugin().mPropertyValueToString(Parameters(), instance.Info(), kind, index, copy.Record(),
+                                                     text.data());
   }
+  if (wrote == 0) return std::nullopt;
   return std::string(text.data());
 }
 
@@ -307,16 +326,20 @@ std::optional<CHostValue> CHost::StringToValue(CActorInstance& instance, uint8_t
   if (instance.Plugin().mPropertyStringToValue == nullptr) return std::nullopt;
   CDrivingScope scope(this);
   CHostValue value = CHostValue::FromRaw(0, 0);
-  if (instance.Plugin().mPropertyStringToValue(Parameters(), instance.Info(), kind, index,
-                                               text.c_str(), value.Record()) == 0) {
-    return std::nullopt;
+  uint8_t filled = 0;
+  {
+    const CCountedPluginCall counted;
+    filled = instance.Plugin().mPropertyStringToValue(Parameters(), instance.Info(), kind, index, text.c_str(),
+                                                      value.Record());
   }
+  if (filled == 0) return std::nullopt;
   return CHostValue::CopyOf(value.Record());
 }
 
 CActorArea CHost::GetActorDefinedArea(CActorInstance& instance) {
   CDrivingScope scope(this);
   CActorArea area;
+  const CCountedPluginCall counted;
   area.mResult = instance.Plugin().mGetActorDefinedArea(Parameters(), instance.Info(), &area.mWidth,
                                                         &area.mHeight, &area.mThird, &area.mFourth);
   return area;
@@ -326,6 +349,7 @@ void CHost::DrawActorDefinedArea(CActorInstance& instance, uint16_t part, uint8_
   CDrivingScope scope(this);
   alignas(8) std::array<int16_t, 4> area{0, 0, 100, 100};
   alignas(8) std::array<int16_t, 4> other{0, 0, 100, 100};
+  const CCountedPluginCall counted;
   instance.Plugin().mDrawActorDefinedArea(Parameters(), instance.Info(), nullptr, part, 0,
                                           reinterpret_cast<Rect*>(area.data()),
                                           reinterpret_cast<Rect*>(other.data()), state);

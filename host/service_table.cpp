@@ -17,6 +17,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "host/allocation_counter.h"
 #include "host/host.h"
 #include "host/record_layout.h"
 
@@ -65,6 +66,7 @@ struct CServiceTableAccess {
   template <class R, class... Args, R (CHost::*kHandler)(Args...), CServiceName kName, auto kNeutral>
   struct CThunk<kHandler, kName, kNeutral> {
     static R Call(Args... args) {
+      const CUncountedHostWork hostWork;
       try {
         CHost* host = HostFor(kName.mText);
         if (host != nullptr) return (host->*kHandler)(args...);

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "host/allocation_counter.h"
 #include "host/input_conversion.h"
 
 namespace vhost {
@@ -31,8 +32,11 @@ void CWireGraph::Deliver(VorlaneParameters* parameters, CActorInstance& instance
   CHostValue old = std::move(slot.mValue);
   slot.mValue = std::move(value);
   ++mDepth;
-  instance.Plugin().mHandlePropertyChangeValue(parameters, instance.Info(), index, old.Record(),
-                                               slot.mValue.Record(), flag);
+  {
+    const CCountedPluginCall counted;
+    instance.Plugin().mHandlePropertyChangeValue(parameters, instance.Info(), index, old.Record(),
+                                                 slot.mValue.Record(), flag);
+  }
   --mDepth;
   mRetiredValues.push_back(std::move(old));
   if (mDepth == 0) mRetiredValues.clear();

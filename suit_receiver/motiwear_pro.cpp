@@ -95,12 +95,15 @@ bool CMotiWearPro::Matches(const std::string& groupAddress, int port) const {
 }
 
 void CMotiWearPro::Service() {
-  std::deque<CMotiWearMessage*> batch;
   {
     CMutexLock lock(mLock);
-    batch.swap(mPending);
+    mServiceBatch.swap(mPending);
   }
-  for (CMotiWearMessage* message : batch) {
+  // Each message leaves the batch before it is handed out, so the batch
+  // never holds one whose reference was dropped.
+  while (!mServiceBatch.empty()) {
+    CMotiWearMessage* message = mServiceBatch.front();
+    mServiceBatch.pop_front();
     mClients.NotifyClientsMessageReceived(message);
     message->Release();
   }

@@ -171,4 +171,8 @@ class CMotiWearPro {
   int mLastError = 0;  // [network thread]
   bool mSocketCallsStarted = false;  // [network thread] StartThread succeeded
   std::deque<CMotiWearMessage*> mPending VORL_GUARDED_BY(mLock);  // one reference each
+  // [main thread] Service's batch, exchanged with mPending and emptied again:
+  // the queue's storage goes back and forth, so that handing out messages
+  // allocates nothing once the queue has grown to the traffic's size.
+  std::deque<CMotiWearMessage*> mServiceBatch;
 };

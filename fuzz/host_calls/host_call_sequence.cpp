@@ -44,7 +44,7 @@ class CSequenceRun {
   }
 
   std::vector<std::string> Run(CHostCallTally* tally) {
-    const int threadsBefore = validate::ThreadCount();
+    const int threadsBefore = validate::PluginThreadCount(mPlugin.Path());
     for (size_t step = 1; step <= kMaxSteps && mInput.remaining_bytes() > 0; ++step) {
       if (tally != nullptr) tally->mSteps = step;
       const auto op = static_cast<EHostCallOp>(mInput.ConsumeIntegral<uint8_t>() % kOpCount);
@@ -384,9 +384,9 @@ class CSequenceRun {
   }
 
   void CheckThreads(int threadsBefore) {
-    const int after = validate::ThreadCount();
+    const int after = validate::PluginThreadCount(mPlugin.Path());
     if (after > threadsBefore) {
-      mFindings.push_back(fmt::format("{}: {} thread(s) still running after the last instance was disposed", mStep,
+      mFindings.push_back(fmt::format("{}: {} thread(s) of the plug-in still running after the last instance was disposed", mStep,
                                       after - threadsBefore));
     }
   }

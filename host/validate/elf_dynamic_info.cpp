@@ -23,6 +23,22 @@ std::string StringAt(const std::vector<char>& bytes, const Elf64_Shdr& table, ui
   return std::string(begin, strnlen(begin, room));
 }
 
+// A symbol the linker itself defines: a segment boundary (_edata, _end,
+// __bss_start and their older spellings) has no type, and _init/_fini are
+// the entries of the .init/.fini sections. A function of the plug-in's own
+// that happens to carry one of these names is still an export.
+bool IsLinkerDefined(const std::string& name, const Elf64_Sym& sym, const std::string& sectionName) {
+  static const char* const kBoundaries[] = {"_edata", "_end", "__bss_start", "__bss_start__", "_bss_end__",
+                                            "__bss_end__", "__end__", "_etext", "edata", "end", "etext"};
+  const int type = ELF64_ST_TYPE(sym.st_info);
+  if (name == "_init" || name == "_fini") return sectionName == (name == "_init" ? ".init" : ".fini");
+  if (type != STT_NOTYPE) return false;
+  for (const char* boundary : kBoundaries) {
+    if (name == boundary) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::optional<CElfDynamicInfo> ReadElfDynamicInfo(const std::string& path, std::string& error) {
@@ -49,6 +65,7 @@ std::optional<CElfDynamicInfo> ReadElfDynamicInfo(const std::string& path, std::
       return std::nullopt;
     }
   }
+  const Elf64_Shdr* sectionNames = header.e_shstrndx < sections.size() ? &sections[header.e_shstrndx] : nullptr;
   CElfDynamicInfo info;
   for (const auto& s : sections) {
     if (s.sh_link >= sections.size()) continue;
@@ -59,7 +76,12 @@ std::optional<CElfDynamicInfo> ReadElfDynamicInfo(const std::string& path, std::
         if (!ReadAt(bytes, s.sh_offset + k * sizeof(Elf64_Sym), sym)) break;
         const int binding = ELF64_ST_BIND(sym.st_info);
         if (sym.st_shndx == SHN_UNDEF || (binding != STB_GLOBAL && binding != STB_WEAK)) continue;
-        info.mExports.push_back(StringAt(bytes, strings, sym.st_name));
+        std::string name = StringAt(bytes, strings, sym.st_name);
+        const std::string section = sectionNames != nullptr && sym.st_shndx < sections.size()
+                                        ? StringAt(bytes, *sectionNames, sections[sym.st_shndx].sh_name)
+                                        : std::string();
+        if (IsLinkerDefined(name, sym, section)) info.mLinkerDefined.push_back(std::move(name));
+        else info.mExports.push_back(std::move(name));
       }
     } else if (s.sh_type == SHT_DYNAMIC) {
       for (uint64_t k = 0; k < s.sh_size / sizeof(Elf64_Dyn); ++k) {

@@ -1,6 +1,7 @@
-// What an ELF64 shared object shows the dynamic linker: the symbols it
-// defines for others (global or weak, in .dynsym) and the libraries it needs
-// (DT_NEEDED). Read from the file's bytes; nothing is loaded.
+// What an ELF64 shared object shows the dynamic linker: the symbols its code
+// defines for others (global or weak, in .dynsym), the ones the linker added
+// by itself, and the libraries it needs (DT_NEEDED). Read from the file's
+// bytes; nothing is loaded.
 //
 // Thread-safety: plain functions.
 #pragma once
@@ -12,7 +13,11 @@
 namespace vhost::validate {
 
 struct CElfDynamicInfo {
-  std::vector<std::string> mExports;  // defined global or weak dynamic symbols
+  std::vector<std::string> mExports;  // defined global or weak dynamic symbols of the file's own code
+  // Defined dynamic symbols that the linker makes for every file (the ends of
+  // the data and bss segments, the .init/.fini entries) when no version
+  // script hides them: not something the plug-in's code exported.
+  std::vector<std::string> mLinkerDefined;
   std::vector<std::string> mNeeded;   // DT_NEEDED names, in file order
 };
 

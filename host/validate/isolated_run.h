@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vhost::validate {
@@ -23,6 +24,7 @@ struct CIsolatedResult {
   int mSignal = 0;                     // kCrashed
   int mExitStatus = 0;                 // kExited: the work called exit itself
   std::string mLastStep;               // the last NoteStep of the work, if any
+  std::vector<std::pair<std::string, std::string>> mFigures;  // NoteFigure's, in order
   std::string mError;                  // kNotStarted: why
   double mSeconds = 0;
 };
@@ -32,6 +34,14 @@ CIsolatedResult RunIsolated(const std::function<std::vector<std::string>()>& wor
 // Tells the parent what the work is doing now, so that a crash or a hang
 // can say where it happened. Does nothing outside RunIsolated's child.
 void NoteStep(const std::string& step);
+
+// Hands the parent a measured figure (a name and its value as text) for the
+// reports. Outside RunIsolated's child the figure is kept for
+// TakeNotedFigures.
+void NoteFigure(const std::string& name, const std::string& value);
+
+// The figures noted outside a child since the last call.
+std::vector<std::pair<std::string, std::string>> TakeNotedFigures();
 
 // A readable name of a signal ("SIGSEGV (Segmentation fault)").
 std::string SignalName(int signal);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "host/validate/isolated_run.h"
 
@@ -19,6 +20,8 @@ namespace {
 
 constexpr const char* kEndMark = "\x1e" "end";
 constexpr char kStepMark = '\x1f';
+constexpr char kFigureMark = '\x1d';  // then the name, a tab and the value
+std::vector<std::pair<std::string, std::string>> gNotedFigures;  // outside a child
 int gChildPipe = -1;  // the write end, in the child only
 
 void WriteAll(int fd, const std::string& text) {
@@ -66,6 +69,13 @@ std::string OneLine(const std::string& text) {
 void NoteStep(const std::string& step) {
   if (gChildPipe >= 0) WriteAll(gChildPipe, kStepMark + OneLine(step) + '\n');
 }
+
+void NoteFigure(const std::string& name, const std::string& value) {
+  if (gChildPipe >= 0) WriteAll(gChildPipe, kFigureMark + OneLine(name) + '\t' + OneLine(value) + '\n');
+  else gNotedFigures.emplace_back(name, value);
+}
+
+std::vector<std::pair<std::string, std::string>> TakeNotedFigures() { return std::exchange(gNotedFigures, {}); }
 
 std::string SignalName(int signal) {
   const char* abbrev = sigabbrev_np(signal);
@@ -132,6 +142,8 @@ CIsolatedResult RunIsolated(const std::function<std::vector<std::string>()>& wor
     begin = end + 1;
     if (line == kEndMark) complete = true;
     else if (!line.empty() && line[0] == kStepMark) result.mLastStep = line.substr(1);
+    else if (const size_t tab = line.find('\t'); !line.empty() && line[0] == kFigureMark && tab != std::string::npos)
+      result.mFigures.emplace_back(line.substr(1, tab - 1), line.substr(tab + 1));
     else result.mFindings.push_back(std::move(line));
   }
   if (timedOut) {

@@ -1,6 +1,6 @@
 // Loading a plug-in file outside the host's cache, to see that it unloads
-// and loads again, and counting the process's threads, to see that no code
-// of a file is still running after its last instance went.
+// and loads again, and counting the threads a file started, to see that no
+// code of it is still running after its last instance went.
 //
 // Thread-safety: plain functions.
 #pragma once
@@ -21,7 +21,9 @@ struct CRegistrationDigest {
 // tells whether the file stayed in the process after closing.
 bool LoadCallUnload(const std::string& path, CRegistrationDigest& digest, bool& stillLoaded, std::string& error);
 
-// Threads of this process now.
-int ThreadCount();
+// Threads started by code of the plug-in file `pluginPath` that are still
+// running. Where the process does not see its threads start, every thread
+// of the process is counted instead.
+int PluginThreadCount(const std::string& pluginPath);
 
 }  // namespace vhost::validate

@@ -1,4 +1,5 @@
-// POSIX side of the library probe: dlopen/dlclose and /proc/self/task.
+// POSIX side of the library probe: dlopen/dlclose, and the thread registry
+// (/proc/self/task where it sees nothing).
 #include <dlfcn.h>
 
 #include <cstring>
@@ -8,6 +9,7 @@
 
 #include "host/plugin_abi.h"
 #include "host/record_layout.h"
+#include "host/thread_registry.h"
 #include "host/validate/library_probe.h"
 
 namespace vhost::validate {
@@ -44,7 +46,9 @@ bool LoadCallUnload(const std::string& path, CRegistrationDigest& digest, bool& 
   return true;
 }
 
-int ThreadCount() {
+namespace {
+
+int ProcessThreadCount() {
   // A sanitizer runtime may start a helper thread of its own when the
   // process first creates a thread (ThreadSanitizer does) and keep it; one
   // thread started and joined before the first count makes it part of every
@@ -61,6 +65,13 @@ int ThreadCount() {
     ++count;
   }
   return count;
+}
+
+}  // namespace
+
+int PluginThreadCount(const std::string& pluginPath) {
+  if (ThreadOriginsKnown()) return static_cast<int>(LiveThreadsCreatedBy(pluginPath));
+  return ProcessThreadCount();
 }
 
 }  // namespace vhost::validate

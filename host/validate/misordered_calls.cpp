@@ -24,7 +24,7 @@ std::vector<CMessageReceiver> ReceiversOf(CHost& host, CActorInstance& instance)
 CFindings CheckDisposeWhileActive(const CTestContext& context) {
   const CPlugin& plugin = LoadPlugin(context.mPluginPath);
   CFindings findings;
-  const int threads = ThreadCount();
+  const int threads = PluginThreadCount(context.mPluginPath);
   CValidationHost vh;
   CHost& host = vh.Host();
   CActorInstance& a = host.Spawn(plugin, "undeactivated");
@@ -39,9 +39,9 @@ CFindings CheckDisposeWhileActive(const CTestContext& context) {
     findings.push_back(fmt::format("DisposeActor without deactivation left {} host memory block(s)",
                                    host.Memory().LiveBlocks()));
   }
-  if (ThreadCount() > threads) {
-    findings.push_back(fmt::format("DisposeActor without deactivation left {} thread(s) running",
-                                   ThreadCount() - threads));
+  if (const int now = PluginThreadCount(context.mPluginPath); now > threads) {
+    findings.push_back(fmt::format("DisposeActor without deactivation left {} thread(s) of the plug-in running",
+                                   now - threads));
   }
   // The host's own record still says active: what it calls next finds no
   // block (as after a failed AllocateMemory), and its assertions about that

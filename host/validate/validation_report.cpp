@@ -34,6 +34,17 @@ std::string FailureText(const CTestResult& r) {
   return text;
 }
 
+// A figure as a JSON number when its text is one, else as text.
+nlohmann::json FigureValue(const std::string& text) {
+  size_t used = 0;
+  try {
+    const double number = std::stod(text, &used);
+    if (used == text.size()) return number;
+  } catch (const std::exception&) {
+  }
+  return ValidUtf8(text);
+}
+
 }  // namespace
 
 std::string ValidUtf8(const std::string& text) {
@@ -138,6 +149,8 @@ bool WriteJsonReport(const std::vector<CTestResult>& results, const std::string&
   for (const auto& r : results) {
     nlohmann::json findings = nlohmann::json::array();
     for (const auto& f : r.mFindings) findings.push_back(ValidUtf8(f));
+    nlohmann::json figures = nlohmann::json::object();
+    for (const auto& [name, value] : r.mFigures) figures[ValidUtf8(name)] = FigureValue(value);
     tests.push_back({{"plugin", ValidUtf8(r.mPlugin)},
                      {"test", r.mTest},
                      {"status", StatusName(r.mStatus)},
@@ -145,7 +158,8 @@ bool WriteJsonReport(const std::vector<CTestResult>& results, const std::string&
                      {"seed", r.mSeed},
                      {"seconds", r.mSeconds},
                      {"findings", findings},
-                     {"reproduce", ValidUtf8(r.mReproduce)}});
+                     {"reproduce", ValidUtf8(r.mReproduce)},
+                     {"figures", figures}});
   }
   const nlohmann::json document{{"passed", passed}, {"tests", tests}};
   std::ofstream file(path);

@@ -43,5 +43,6 @@ void AddLifecycleTests(std::vector<CValidationTest>& tests);
 void AddPropertyFuzzTests(std::vector<CValidationTest>& tests);
 void AddGraphTests(std::vector<CValidationTest>& tests);
 void AddMisorderedCallTests(std::vector<CValidationTest>& tests);
+void AddSteadyStateTests(std::vector<CValidationTest>& tests);
 
 }  // namespace vhost::validate

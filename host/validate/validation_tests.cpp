@@ -11,6 +11,7 @@ const std::vector<CValidationTest>& ValidationTests() {
     AddPropertyFuzzTests(all);
     AddGraphTests(all);
     AddMisorderedCallTests(all);
+    AddSteadyStateTests(all);
     return all;
   }();
   return tests;

@@ -85,12 +85,14 @@ std::vector<CTestResult> RunValidation(const CValidateOptions& options, std::ost
       if (options.mInProcess) {
         const auto start = std::chrono::steady_clock::now();
         result.mFindings = RunGuarded(test, context);
+        result.mFigures = TakeNotedFigures();
         result.mSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         result.mStatus = result.mFindings.empty() ? ETestStatus::kPassed : ETestStatus::kFailed;
       } else {
         progress.flush();
         const CIsolatedResult run = RunIsolated([&] { return RunGuarded(test, context); }, options.mTimeLimitSeconds);
         result.mFindings = run.mFindings;
+        result.mFigures = run.mFigures;
         result.mSeconds = run.mSeconds;
         switch (run.mEnd) {
           case EIsolatedEnd::kFinished:
@@ -132,6 +134,7 @@ std::vector<CTestResult> RunValidation(const CValidateOptions& options, std::ost
       }
       progress << fmt::format("{:<5} {:<26} {:>7.2f} s  {}\n", StatusName(result.mStatus), test.mName,
                               result.mSeconds, plugin);
+      for (const auto& [name, value] : result.mFigures) progress << fmt::format("      {}: {}\n", name, value);
       results.push_back(std::move(result));
     }
   }

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vhost::validate {
@@ -42,6 +43,8 @@ struct CTestResult {
   std::vector<std::string> mFindings;
   double mSeconds = 0;
   std::string mReproduce;  // empty when passed or skipped
+  // What the test measured, by name: a number, or a text saying why not.
+  std::vector<std::pair<std::string, std::string>> mFigures;
 };
 
 std::string StatusName(ETestStatus status);  // "PASS", "FAIL", "CRASH", "HANG", "SKIP"

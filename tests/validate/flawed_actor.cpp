@@ -8,12 +8,22 @@
 //   FLAW_BAD_DEFINITION   declares its last property without the closing CR
 //   FLAW_RECEIVER_LEFT    leaves its message receiver registered at deactivation
 //   FLAW_PACKAGE_FREED    frees its published package without publishing null first
+//   FLAW_THREAD_LEFT      starts a thread that outlives its last instance
+//   FLAW_ALLOCATES        allocates from the heap on every tick
+//
+// Built without a linker version script (FLAW_SECOND_EXPORT, and the sound
+// variant "unscripted"), the file also carries the symbols the linker defines.
 //
 // Inputs: label (string), skeleton_in (data=skel), count (int). Outputs:
 // skeleton (data=skel, a 1-point package per tick) and text ("label: ...").
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#ifdef FLAW_THREAD_LEFT
+#include <chrono>
+#include <thread>
+#endif
 
 #include "tests/host/raw_contract.h"
 
@@ -42,6 +52,10 @@ intptr_t ReceiveMessage(VorlaneParameters* params, uint32_t, uint16_t, const uin
   auto* info = static_cast<ActorInfo*>(refcon);
   FlawedData* data = Data(info);
   if (data == nullptr || !data->mActive) return 0;  // a message already on its way at deactivation
+#ifdef FLAW_ALLOCATES
+  void* volatile scratch = std::malloc(64);
+  std::free(scratch);
+#endif
 #ifdef FLAW_HANG
   volatile bool forever = true;
   while (forever) {
@@ -86,6 +100,15 @@ void GetHelpString(VorlaneParameters* params, ActorInfo* info, uint8_t kind, uin
 }
 
 void CreateActor(VorlaneParameters* params, ActorInfo* info) {
+#ifdef FLAW_THREAD_LEFT
+  static bool sStarted = false;
+  if (!sStarted) {
+    sStarted = true;
+    std::thread([] {
+      for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+    }).detach();
+  }
+#endif
   WriteAt<void*>(info, 592, Service<AllocFn>(params, 0x118)(sizeof(FlawedData), 1));
 }
 

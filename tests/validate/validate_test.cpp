@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "host/allocation_counter.h"
+#include "host/validate/elf_dynamic_info.h"
 #include "host/validate/validation_report.h"
 #include "host/validate/validation_test.h"
 #include "host/validate/validator.h"
@@ -91,17 +93,20 @@ INSTANTIATE_TEST_SUITE_P(
                           "still publishes a package the plug-in freed"}),
     [](const testing::TestParamInfo<CFlaw>& info) { return info.param.mVariant; });
 
-TEST(Validator, SoundVariantPassesEveryTestAtLevel10) {
-  const auto results = Validate(Flawed("sound"));
-  EXPECT_TRUE(vhost::validate::AllPassed(results)) << Report(results);
-}
+INSTANTIATE_TEST_SUITE_P(ThreadFlaws, ValidatorFinds,
+                         testing::Values(CFlaw{"thread_left", "lifecycle.unload", ETestStatus::kFailed,
+                                               "1 thread(s) of the plug-in still running after its last instance"}),
+                         [](const testing::TestParamInfo<CFlaw>& info) { return info.param.mVariant; });
 
-TEST(Validator, LowerLevelsSkipTheTestsAboveThem) {
-  const auto results = Validate(Flawed("sound"), 1);
-  EXPECT_EQ(Find(results, "graph.wired")->mStatus, ETestStatus::kSkipped);
-  EXPECT_EQ(Find(results, "order.late_message")->mStatus, ETestStatus::kSkipped);
-  EXPECT_EQ(Find(results, "file.exports")->mStatus, ETestStatus::kPassed);
-  EXPECT_TRUE(vhost::validate::AllPassed(results));
+std::vector<CTestResult> ValidateOnly(const std::string& plugin, const std::string& test) {
+  CValidateOptions options;
+  options.mPlugins = {plugin};
+  options.mOnly = {test};
+  options.mLevel = 10;
+  options.mSeed = 42;
+  options.mProgram = VORL_ACTORHOST;
+  std::ostringstream progress;
+  return vhost::validate::RunValidation(options, progress);
 }
 
 // Runs a shell command line, answering its exit status and output.
@@ -113,6 +118,76 @@ int Shell(const std::string& command, std::string& output) {
   while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
   const int status = ::pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Figure(const CTestResult& r, const std::string& name) {
+  for (const auto& [n, value] : r.mFigures) {
+    if (n == name) return value;
+  }
+  return "(no figure '" + name + "')";
+}
+
+TEST(Validator, SoundVariantPassesEveryTestAtLevel10) {
+  const auto results = Validate(Flawed("sound"));
+  EXPECT_TRUE(vhost::validate::AllPassed(results)) << Report(results);
+  const CTestResult* steady = Find(results, "steady.allocations");
+  ASSERT_NE(steady, nullptr);
+  if (vhost::AllocationCountingAvailable()) {
+    EXPECT_EQ(Figure(*steady, "allocations per call: ReceiveMessage 0x80 (tick)"), "0");
+  } else {
+    EXPECT_EQ(Figure(*steady, "allocations"), vhost::AllocationCountingUnavailableReason());
+  }
+}
+
+TEST(Validator, AllocationsInTheSteadyStateAreCountedPerCallKindAndReported) {
+  if (!vhost::AllocationCountingAvailable()) GTEST_SKIP() << vhost::AllocationCountingUnavailableReason();
+  const auto results = ValidateOnly(Flawed("allocates"), "steady.allocations");
+  ASSERT_EQ(results.size(), 1u);
+  const CTestResult& r = results.front();
+  EXPECT_EQ(r.mStatus, ETestStatus::kFailed) << Report(results);
+  ASSERT_EQ(r.mFindings.size(), 1u) << Report(results);
+  EXPECT_NE(r.mFindings.front().find("steady-state call(s) of ReceiveMessage 0x80 (tick)"), std::string::npos)
+      << r.mFindings.front();
+  // One malloc per tick, nothing for the package input or the host's own work.
+  EXPECT_EQ(Figure(r, "allocations per call: ReceiveMessage 0x80 (tick)"), "1");
+  EXPECT_EQ(Figure(r, "allocations per call: HandlePropertyChangeValue (skeleton package, labels unchanged)"), "0");
+  std::string output;
+  EXPECT_EQ(Shell(r.mReproduce, output), 3) << r.mReproduce;
+  EXPECT_NE(output.find(r.mFindings.front()), std::string::npos) << output;
+
+  const auto dir = std::filesystem::temp_directory_path() / ("validate_figures_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::string error;
+  ASSERT_TRUE(vhost::validate::WriteJsonReport(results, (dir / "r.json").string(), error)) << error;
+  std::ifstream jsonFile(dir / "r.json");
+  const auto json = nlohmann::json::parse(jsonFile);
+  EXPECT_EQ(json["tests"][0]["figures"]["allocations per call: ReceiveMessage 0x80 (tick)"], 1.0);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(Validator, ExportCheckNamesOnlyWhatThePluginsOwnCodeExports) {
+  std::string error;
+  const auto unscripted = vhost::validate::ReadElfDynamicInfo(Flawed("unscripted"), error);
+  ASSERT_TRUE(unscripted) << error;
+  EXPECT_EQ(unscripted->mExports, std::vector<std::string>{"GetActorInfo"});
+  if (unscripted->mLinkerDefined.empty()) {
+    GTEST_SKIP() << "this linker left none of its own symbols in the table; nothing more to tell apart";
+  }
+  auto only = ValidateOnly(Flawed("unscripted"), "file.exports");
+  ASSERT_EQ(only.size(), 1u);
+  EXPECT_EQ(only.front().mStatus, ETestStatus::kPassed) << Report(only);
+  only = ValidateOnly(Flawed("second_export"), "file.exports");
+  ASSERT_EQ(only.size(), 1u);
+  EXPECT_EQ(only.front().mFindings,
+            std::vector<std::string>{"exports 'FlawedActorVersion' (a plug-in file exports GetActorInfo only)"});
+}
+
+TEST(Validator, LowerLevelsSkipTheTestsAboveThem) {
+  const auto results = Validate(Flawed("sound"), 1);
+  EXPECT_EQ(Find(results, "graph.wired")->mStatus, ETestStatus::kSkipped);
+  EXPECT_EQ(Find(results, "order.late_message")->mStatus, ETestStatus::kSkipped);
+  EXPECT_EQ(Find(results, "file.exports")->mStatus, ETestStatus::kPassed);
+  EXPECT_TRUE(vhost::validate::AllPassed(results));
 }
 
 TEST(Validator, PrintedCommandLineReproducesTheFailure) {
