@@ -248,19 +248,27 @@ void CHost::Connect(CActorInstance& from, uint16_t output, CActorInstance& to, u
 // ---- Messages ----
 
 CMessageDelivery CHost::SendMessage(uint32_t kind, uint16_t arg, const void* data, uint32_t length) {
-  CDrivingScope scope(this);
   CMessageDelivery delivery;
   for (void* handle : mReceivers.HandlesFor(kind)) {
     // A receiver may have gone while an earlier one ran.
-    const auto receiver = mReceivers.Find(handle);
-    if (!receiver) continue;
-    ++mCounters.mMessagesDelivered;
-    ++delivery.mReceivers;
-    delivery.mResults.push_back(receiver->mReceiver(Parameters(), kind, arg,
-                                                    static_cast<const uint8_t*>(data), length,
-                                                    receiver->mRefcon));
-    mVideo.CloseBrackets(kind);
+    const CMessageDelivery one = SendMessageTo(handle, kind, arg, data, length);
+    delivery.mReceivers += one.mReceivers;
+    delivery.mResults.insert(delivery.mResults.end(), one.mResults.begin(), one.mResults.end());
   }
+  return delivery;
+}
+
+CMessageDelivery CHost::SendMessageTo(void* handle, uint32_t kind, uint16_t arg, const void* data,
+                                      uint32_t length) {
+  CDrivingScope scope(this);
+  CMessageDelivery delivery;
+  const auto receiver = mReceivers.Find(handle);
+  if (!receiver || (receiver->mKindMask & kind) == 0) return delivery;
+  ++mCounters.mMessagesDelivered;
+  ++delivery.mReceivers;
+  delivery.mResults.push_back(receiver->mReceiver(Parameters(), kind, arg, static_cast<const uint8_t*>(data),
+                                                  length, receiver->mRefcon));
+  mVideo.CloseBrackets(kind);
   return delivery;
 }
 
