@@ -10,8 +10,10 @@
 
 namespace vhost {
 
-CFrameSaver::CFrameSaver(const CPatch& patch, CPatchInstances& instances, FSaveFrame save, std::ostream& out)
-    : mPatch(patch), mInstances(instances), mSave(std::move(save)), mOut(out), mStates(patch.mSaves.size()) {}
+CFrameSaver::CFrameSaver(const CPatch& patch, CPatchInstances& instances, FSaveFrame save, std::ostream& out,
+                         size_t queue)
+    : mPatch(patch), mInstances(instances), mSave(std::move(save)), mOut(out), mStates(patch.mSaves.size()),
+      mWorker(queue) {}
 
 std::string CFrameSaver::Directory(const CPatchSave& save) const {
   return mInstances.PathBesidePatch(save.mDirectory);
@@ -35,7 +37,25 @@ void CFrameSaver::Prepare() {
   }
 }
 
+void CFrameSaver::Fail(size_t index, const std::string& path, const std::string& error) {
+  std::lock_guard<std::mutex> lock(mMutex);
+  CSaveState& state = mStates[index];
+  if (state.mFailed) return;
+  state.mFailed = true;
+  state.mFailure = fmt::format("{}:{}: cannot save a frame to {}: {}\n", mPatch.mFile, mPatch.mSaves[index].mLine,
+                               path, error);
+}
+
+void CFrameSaver::ReportFailures() {
+  std::lock_guard<std::mutex> lock(mMutex);
+  for (CSaveState& state : mStates) {
+    mOut << state.mFailure;
+    state.mFailure.clear();
+  }
+}
+
 void CFrameSaver::OnRender(CRunLoop& loop, uint64_t mark, Clock::time_point, Clock::time_point) {
+  ReportFailures();
   CHost& host = loop.Host();
   for (size_t i = 0; i < mPatch.mSaves.size(); ++i) {
     const CPatchSave& save = mPatch.mSaves[i];
@@ -58,23 +78,42 @@ void CFrameSaver::OnRender(CRunLoop& loop, uint64_t mark, Clock::time_point, Clo
       const void* frame = record->mValue.Type() == layout::kTypeData ? record->mValue.AsPointer() : nullptr;
       if (frame == nullptr || state.mFramesSeen++ % save.mEvery != 0) continue;
       const std::string path = fmt::format("{}/{}_{}_{:05}.png", Directory(save), save.mTarget.mInstance,
-                                           save.mTarget.mProperty, state.mFilesWritten + 1);
+                                           save.mTarget.mProperty, state.mFilesQueued + 1);
       std::string error;
-      if (mSave(frame, path, &error)) {
-        ++state.mFilesWritten;
-      } else if (!state.mFailed) {
-        state.mFailed = true;
-        mOut << fmt::format("{}:{}: cannot save a frame to {}: {}\n", mPatch.mFile, save.mLine, path, error);
+      FWritePicture write = mSave(frame, &error);
+      if (!write) {
+        Fail(i, path, error);
+        continue;
+      }
+      const bool queued = mWorker.TrySubmit([this, i, path, write = std::move(write)] {
+        std::string why;
+        if (write(path, &why)) {
+          std::lock_guard<std::mutex> lock(mMutex);
+          ++mStates[i].mFilesWritten;
+        } else {
+          Fail(i, path, why);
+        }
+      });
+      if (queued) {
+        ++state.mFilesQueued;
+      } else {
+        ++state.mDropped;
       }
     }
   }
 }
 
+void CFrameSaver::OnFinish(CRunLoop&) {
+  mWorker.Drain();
+  ReportFailures();
+}
+
 std::vector<CSavedFrames> CFrameSaver::Results() const {
+  std::lock_guard<std::mutex> lock(mMutex);
   std::vector<CSavedFrames> results;
   for (size_t i = 0; i < mPatch.mSaves.size(); ++i) {
     const CPatchSave& save = mPatch.mSaves[i];
-    results.push_back({save.mTarget.Text(), Directory(save), mStates[i].mFilesWritten, 0});
+    results.push_back({save.mTarget.Text(), Directory(save), mStates[i].mFilesWritten, mStates[i].mDropped});
   }
   return results;
 }

@@ -44,8 +44,9 @@ struct CRunOptions {
   // Makes the image buffer backend for the run (a GL one, say); the host's
   // placeholder records when empty or when it returns null.
   std::function<std::unique_ptr<CImageBufferBackend>()> mImageBackend;
-  // Writes a video frame (as sent on an output) to a PNG file; false with the
-  // reason in `error` when it cannot. A patch with `save` lines needs it.
+  // Reads a video frame (as sent on an output) and gives the work that
+  // writes it to a PNG file (run on a picture worker). A patch with `save`
+  // lines needs it.
   FSaveFrame mSaveFrame;
   // When set, every report and the final summary as JSON Lines.
   std::ostream* mJson = nullptr;

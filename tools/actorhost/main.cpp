@@ -78,16 +78,19 @@ void UseGLImageBuffers(vhost::CRunOptions& options) {
     *backend = gl.get();
     return gl;
   };
+  // The frame is read now; the PNG is made on the runner's picture worker.
   // Frames are drawn over transparent black; a saved picture is meant for
   // people, so it is flattened onto black (the colours already are).
-  auto image = std::make_shared<vhost::RgbaImage>();
-  options.mSaveFrame = [backend, image](const void* frame, const std::string& path, std::string* error) {
+  options.mSaveFrame = [backend](const void* frame, std::string* error) -> vhost::FWritePicture {
+    auto image = std::make_shared<vhost::RgbaImage>();
     if (*backend == nullptr || !(*backend)->ReadFrame(frame, *image)) {
       *error = *backend == nullptr ? "no OpenGL image buffers" : "not a frame of a live image buffer";
-      return false;
+      return {};
     }
-    for (size_t i = 3; i < image->mPixels.size(); i += 4) image->mPixels[i] = 255;
-    return vhost::WriteRgbaPng(path, *image, error);
+    return [image](const std::string& path, std::string* why) {
+      for (size_t i = 3; i < image->mPixels.size(); i += 4) image->mPixels[i] = 255;
+      return vhost::WriteRgbaPng(path, *image, why);
+    };
   };
 }
 

@@ -236,6 +236,7 @@ int RunDemo(const SDemoOptions& options) {
     result.mError = h.mError;
     result.mWentSilent = state.mWentSilent;
     summary.mFramesSaved += state.mFramesSaved;
+    summary.mFramesDropped += state.mFramesDropped;
     summary.mScopeFps.push_back(stoppedAt > 0 ? static_cast<double>(state.mFrames) / stoppedAt : 0.0);
     if (!h.mError.empty() && h.mError.find("bind") != std::string::npos) {
       summary.mProblems.push_back(fmt::format(
@@ -268,11 +269,15 @@ int RunDemo(const SDemoOptions& options) {
   const std::string title = fmt::format("DEMO  {}  {:.0f} FRAMES/S  PORT {}", fmt::join(options.mSuits, " "),
                                         options.mRate, port);
   if (summary.mFramesSaved > 0) {
-    if (!WriteContactSheet((output / "contact-sheet.png").string(), rows, kSheetColumns, title, &error))
-      summary.mProblems.push_back("contact sheet: " + error);
-    if (!WriteAnimationGif((output / "animation.gif").string(), rows,
-                           options.mRenderRate / options.mSaveEvery, &error))
-      summary.mProblems.push_back("animation: " + error);
+    std::string sheetError, gifError;
+    bool sheet = false, gif = false;
+    pictures.RunOnWorker([&] {
+      sheet = WriteContactSheet((output / "contact-sheet.png").string(), rows, kSheetColumns, title, &sheetError);
+      gif = WriteAnimationGif((output / "animation.gif").string(), rows, options.mRenderRate / options.mSaveEvery,
+                              &gifError);
+    });
+    if (!sheet) summary.mProblems.push_back("contact sheet: " + sheetError);
+    if (!gif) summary.mProblems.push_back("animation: " + gifError);
   } else if (summary.mProblems.empty() && !options.mSoak) {
     summary.mProblems.push_back("no skeleton arrived, so no picture was saved");
   }
@@ -293,8 +298,8 @@ int RunDemo(const SDemoOptions& options) {
                w.mName, w.mSuit, w.mSent, w.mReceived, w.mLost, w.mRejected, w.mMedianMs, w.mP99Ms,
                w.mMaxMs, w.mError);
   }
-  fmt::print("  render {:.2f} ms per request; {} PNG files in {}\n", summary.mRenderMs, summary.mFramesSaved,
-             (output / "frames").string());
+  fmt::print("  render {:.2f} ms per request; {} PNG files in {}, {} frame(s) dropped while the writer was behind\n",
+             summary.mRenderMs, summary.mFramesSaved, (output / "frames").string(), summary.mFramesDropped);
   std::string files;
   for (const char* name : {"contact-sheet.png", "animation.gif", "summary.json", "soak.json"})
     if (fs::exists(output / name)) files += std::string(files.empty() ? "" : ", ") + name;

@@ -83,6 +83,6 @@ void CDemoView::Show(vhost::CRunLoop& loop, double now) {
   for (size_t i = 0; i < mStreams.size(); ++i)
     lines.push_back(fmt::format("{:<14} {:5.1f} frames/s, render {:.2f} ms per request, {} PNG files",
                                 mStreams[i].mScope->Name(), mRates[i].mScopeFps, mPictures.RenderMs(loop),
-                                mStreams[i].mFramesSaved));
+                                mPictures.FramesSaved(i)));
   mView.Show(lines);
 }
