@@ -28,6 +28,10 @@
 #include "host/run/plugin_finder.h"
 #include "host/run/plugin_report.h"
 #include "tools/actorhost/validate_command.h"
+#ifdef VORL_HAVE_PREVIEW_WINDOW
+#include "host/window/preview_window.h"
+#include "host/window/video_preview.h"
+#endif
 
 namespace {
 
@@ -95,7 +99,7 @@ void UseGLImageBuffers(vhost::CRunOptions& options) {
 }
 
 int RunPatch(const std::string& file, vhost::CRunOptions options, const std::string& video,
-             const std::string& jsonFile) {
+             const std::string& jsonFile, bool window) {
   try {
     std::ofstream json;
     if (!jsonFile.empty()) {
@@ -106,7 +110,24 @@ int RunPatch(const std::string& file, vhost::CRunOptions options, const std::str
     vhost::CPatch patch = vhost::ReadPatchFile(file);
     if (video == "gl" || (video == "auto" && patch.mRenderRate > 0)) UseGLImageBuffers(options);
     for (auto& dir : DefaultPluginDirs()) options.mPluginDirs.push_back(dir);
+    const std::string title = "actorhost: " + std::filesystem::path(file).filename().string();
     vhost::CPatchRunner runner(std::move(patch), std::move(options), std::cout);
+#ifdef VORL_HAVE_PREVIEW_WINDOW
+    std::unique_ptr<vhost::CPreviewWindow> preview;
+    std::unique_ptr<vhost::CVideoPreview> previewObserver;
+    if (window) {
+      std::string error;
+      preview = vhost::CPreviewWindow::Open(title, &error);
+      if (preview) {
+        previewObserver = std::make_unique<vhost::CVideoPreview>(*preview);
+        runner.AddObserver(*previewObserver);
+      } else {
+        std::cerr << "actorhost: no window (" << error << "); running without one\n";
+      }
+    }
+#else
+    if (window) std::cerr << "actorhost: this build has no window (GLFW was missing); running without one\n";
+#endif
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
     return runner.Run(&gStop);
@@ -210,6 +231,10 @@ int main(int argc, char** argv) {
   run->add_flag("--list-outputs", options.mListOutputs,
                 "after the run, list each instance's outputs with IDs, current display names and last values");
   run->add_flag("--quiet-asserts", quiet, "do not print the plug-ins' failed assertions as they happen");
+  bool window = false;
+  run->add_flag("--window", window,
+                "show every video output live in a window, side by side under its instance's name; "
+                "closing the window ends the run as Ctrl-C does");
   std::string jsonFile;
   run->add_option("--json", jsonFile,
                   "also write the run to FILE as JSON Lines: one object per report, then a summary with "
@@ -237,7 +262,7 @@ int main(int argc, char** argv) {
     if (printRate >= 0) options.mPrintRate = printRate;
     options.mPaced = !fast;
     options.mPrintAssertions = !quiet;
-    return RunPatch(patchFile, std::move(options), video, jsonFile);
+    return RunPatch(patchFile, std::move(options), video, jsonFile, window);
   }
   return 0;
 }

@@ -31,6 +31,10 @@
 #include "tools/demo/stream_latency.h"
 #include "tools/demo/suit_process.h"
 #include "tools/demo/udp_drop_counters.h"
+#ifdef VORL_HAVE_PREVIEW_WINDOW
+#include "host/window/preview_window.h"
+#include "host/window/video_preview.h"
+#endif
 
 namespace {
 
@@ -171,6 +175,24 @@ int RunDemo(const SDemoOptions& options) {
     loop.Add(*observer);
   }
   if (options.mSoak) loop.Add(sampler);
+#ifdef VORL_HAVE_PREVIEW_WINDOW
+  std::unique_ptr<vhost::CPreviewWindow> window;
+  std::unique_ptr<vhost::CVideoPreview> preview;
+  const bool wanted = options.mWindow == SDemoOptions::EWindow::kOn ||
+                      (options.mWindow == SDemoOptions::EWindow::kAuto && vhost::CPreviewWindow::DisplayNamed());
+  if (wanted) {
+    window = vhost::CPreviewWindow::Open("demo: " + fmt::format("{}", fmt::join(options.mSuits, ", ")), &error);
+    if (window) {
+      preview = std::make_unique<vhost::CVideoPreview>(*window);
+      loop.Add(*preview);
+    } else if (options.mWindow == SDemoOptions::EWindow::kOn) {
+      fmt::print(stderr, "demo: no window ({}); running without one\n", error);
+    }
+  }
+#else
+  if (options.mWindow == SDemoOptions::EWindow::kOn)
+    fmt::print(stderr, "demo: this build has no window (GLFW was missing); running without one\n");
+#endif
 
   for (size_t i = 0; i < streams.size(); ++i) {
     SDemoStream& stream = streams[i];
