@@ -259,23 +259,32 @@ void CHost::Connect(CActorInstance& from, uint16_t output, CActorInstance& to, u
 // ---- Messages ----
 
 CMessageDelivery CHost::SendMessage(uint32_t kind, uint16_t arg, const void* data, uint32_t length) {
-  CDrivingScope scope(this);
   CMessageDelivery delivery;
   for (void* handle : mReceivers.HandlesFor(kind)) {
     // A receiver may have gone while an earlier one ran.
-    const auto receiver = mReceivers.Find(handle);
-    if (!receiver) continue;
-    ++mCounters.mMessagesDelivered;
-    ++delivery.mReceivers;
-    intptr_t result = 0;
-    {
-      const CCountedPluginCall counted;
-      result = receiver->mReceiver(Parameters(), kind, arg, static_cast<const uint8_t*>(data), length,
-                                   receiver->mRefcon);
-    }
-    delivery.mResults.push_back(result);
-    mVideo.CloseBrackets(kind);
+    const CMessageDelivery one = SendMessageTo(handle, kind, arg, data, length);
+    delivery.mReceivers += one.mReceivers;
+    delivery.mResults.insert(delivery.mResults.end(), one.mResults.begin(), one.mResults.end());
   }
+  return delivery;
+}
+
+CMessageDelivery CHost::SendMessageTo(void* handle, uint32_t kind, uint16_t arg, const void* data,
+                                      uint32_t length) {
+  CDrivingScope scope(this);
+  CMessageDelivery delivery;
+  const auto receiver = mReceivers.Find(handle);
+  if (!receiver || (receiver->mKindMask & kind) == 0) return delivery;
+  ++mCounters.mMessagesDelivered;
+  ++delivery.mReceivers;
+  intptr_t result = 0;
+  {
+    const CCountedPluginCall counted;
+    result = receiver->mReceiver(Parameters(), kind, arg, static_cast<const uint8_t*>(data), length,
+                                 receiver->mRefcon);
+  }
+  delivery.mResults.push_back(result);
+  mVideo.CloseBrackets(kind);
   return delivery;
 }
 

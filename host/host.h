@@ -182,6 +182,10 @@ class CHost {
   // Calls every receiver whose mask has a bit of `kind`, in registration order.
   CMessageDelivery SendMessage(uint32_t kind, uint16_t arg = 0, const void* data = nullptr,
                                uint32_t length = 0);
+  // The same for one receiver (a handle from Receivers()), when it is still
+  // registered and its mask has a bit of `kind`.
+  CMessageDelivery SendMessageTo(void* handle, uint32_t kind, uint16_t arg = 0, const void* data = nullptr,
+                                 uint32_t length = 0);
   CMessageDelivery Tick();  // kind 0x80; counts ticks
   uint64_t TickCount() const { return mTicks; }
   CMessageDelivery RequestRender(uint16_t arg = 0);  // kind 0x1000

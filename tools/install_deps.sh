@@ -9,6 +9,7 @@ packages=(cmake ninja-build g++ clang clang-14 libclang-rt-14-dev googletest lib
           libegl-mesa0 libgl1-mesa-dri libpng-dev valgrind)
 packages+=(nlohmann-json3-dev)  # actorhost validate: its JSON report; the demo's summary.json
 packages+=(libpcap-dev tcpdump libgif-dev)  # suitsim's pcap captures; the demo's animation
+packages+=(libglfw3-dev xvfb xauth)  # the live preview window; its tests run under xvfb-run
 packages+=(gcovr)  # tools/coverage.sh: line and branch coverage per plug-in
 packages+=(clang-tidy-14 cppcheck python3)  # tools/static_analysis.sh
 packages+=("$@")

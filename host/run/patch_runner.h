@@ -16,17 +16,20 @@
 #include <atomic>
 #include <functional>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "host/host.h"
+#include "host/run/expectations.h"
+#include "host/run/frame_saver.h"
 #include "host/run/patch.h"
-#include "host/stream_health.h"
+#include "host/run/patch_instances.h"
+#include "host/run/patch_reporter.h"
+#include "host/run/run_loop.h"
+#include "host/run/stream_health_observer.h"
 
 namespace vhost {
 
@@ -41,9 +44,10 @@ struct CRunOptions {
   // Makes the image buffer backend for the run (a GL one, say); the host's
   // placeholder records when empty or when it returns null.
   std::function<std::unique_ptr<CImageBufferBackend>()> mImageBackend;
-  // Writes a video frame (as sent on an output) to a PNG file; false with the
-  // reason in `error` when it cannot. A patch with `save` lines needs it.
-  std::function<bool(const void* frame, const std::string& path, std::string* error)> mSaveFrame;
+  // Reads a video frame (as sent on an output) and gives the work that
+  // writes it to a PNG file (run on a picture worker). A patch with `save`
+  // lines needs it.
+  FSaveFrame mSaveFrame;
   // When set, every report and the final summary as JSON Lines.
   std::ostream* mJson = nullptr;
 };
@@ -53,15 +57,21 @@ inline constexpr int kRunOk = 0;
 inline constexpr int kRunBadPatch = 1;   // a bad patch, plug-in or file; a target that never appeared
 inline constexpr int kRunFailed = 3;     // violations, assertions, leaks, a failed expect, a watcher error
 
+// A patch plus the observers `actorhost run` shows it with: stream health,
+// expectations, frame saving and the reports, on one run loop.
 class CPatchRunner {
  public:
   CPatchRunner(CPatch patch, CRunOptions options, std::ostream& out);
   CPatchRunner(const CPatchRunner&) = delete;
   CPatchRunner& operator=(const CPatchRunner&) = delete;
+  ~CPatchRunner();
 
   // Loads, creates, presets, wires and activates. Throws CPatchError naming
   // the patch line at fault.
   void Setup();
+  // More observers of the run (a window, say), called after the runner's
+  // own. REQUIRES: each outlives the runner; before Run().
+  void AddObserver(CRunObserver& observer);
   // One tick (and the render requests that fall due); false once the
   // duration or tick count is reached. REQUIRES: Setup() done.
   bool Step();
@@ -73,67 +83,32 @@ class CPatchRunner {
   int Run(const std::atomic<bool>* stop = nullptr);
   // The exit status Finish() found.
   int Status() const { return mStatus; }
-  uint64_t RendersSent() const { return mRendersSent; }
-  uint64_t RendersDropped() const { return mRendersDropped; }
+  uint64_t RendersSent() const { return mLoop.RendersSent(); }
+  uint64_t RendersDropped() const { return mLoop.RendersDropped(); }
 
   CHost& Host() { return *mHost; }
-  CActorInstance& Instance(const std::string& name);
+  CActorInstance& Instance(const std::string& name) { return mInstances.Instance(name); }
   // Each instance's outputs: index, ID, current display name, last value.
-  std::string OutputList();
+  std::string OutputList() { return mInstances.OutputList(); }
   uint64_t Ticks() const { return mHost->TickCount(); }
   // Seconds since the first tick (wall time when paced, tick time when not).
-  double Seconds() const;
+  double Seconds() const { return mLoop.Seconds(); }
 
  private:
-  void Report(bool final);
-  // Connects wires and records targets whose outputs now exist.
-  void ResolveTargets();
-  // Adds what the outputs sent since the last call to the run's totals.
-  void CountOutputs();
-  void SendRenders(double now);
-  void Preset(CActorInstance& instance, const CPatchSetting& setting);
-  std::string SaveDirectory(const CPatchSave& save) const;
-  // The result of each expect: empty when it held, else why not.
-  std::vector<std::string> CheckExpects();
-  uint16_t OutputOf(const CPatchTarget& target);
-  std::vector<std::string> PluginDirs() const;
-  std::optional<std::string> OutputIDOf(const CPatchTarget& target);
-  // Writes the frames that `save` outputs received since `mark`.
-  void SaveFrames(uint64_t mark);
-
   CPatch mPatch;
   CRunOptions mOptions;
   std::ostream& mOut;
   std::unique_ptr<CHost> mHost;
-  std::vector<CActorInstance*> mOrder;  // patch order
-  double mTickRate = 60.0;
-  double mPrintRate = 0.0;
-  std::optional<double> mDuration;
-  std::optional<uint64_t> mTickLimit;
-  double mStartSeconds = 0.0;  // wall clock at the first tick, steady
-  bool mStarted = false;
+  CPatchInstances mInstances;
+  CRunLoop mLoop;
+  CStreamHealthObserver mHealth;
+  CExpectations mExpectations;
+  std::unique_ptr<CFrameSaver> mSaver;  // with save lines only
+  std::unique_ptr<CPatchReporter> mReporter;
+  std::vector<CRunObserver*> mExtraObservers;
+  bool mSetUp = false;
   bool mFinished = false;
-  uint64_t mRenderSlots = 0;    // render requests due so far
-  uint64_t mRendersSent = 0;
-  uint64_t mRendersDropped = 0;  // due while the run could not keep up
-  uint64_t mReportsDone = 0;     // periodic reports, on the schedule n / print_rate
-  uint64_t mFpsWindows = 0;      // fps windows closed, on the schedule n / fps period
-  double mLastFpsTime = 0.0;
   int mStatus = 0;
-  CStreamHealth mHealth;
-  uint64_t mCountMark = 0;
-  std::map<std::pair<uint32_t, std::string>, uint64_t> mTotals;  // (instance serial, output ID) -> values
-  std::vector<bool> mWired;         // per mPatch.mWires entry
-  std::set<std::string> mResolved;  // targets (Text()) whose output existed at some point
-  std::map<std::string, uint64_t> mFpsCounts;  // "instance.ID" -> values since last fps line
-  std::set<std::string> mShown;                // print targets reported at least once
-  struct CSaveState {
-    uint64_t mFramesSeen = 0;
-    uint64_t mFilesWritten = 0;
-    bool mFailed = false;  // the first failure is reported, later ones are not
-    bool mArmed = false;   // the instance has data to draw
-  };
-  std::vector<CSaveState> mSaveStates;  // one per mPatch.mSaves entry
 };
 
 }  // namespace vhost

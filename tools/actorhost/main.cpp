@@ -28,6 +28,10 @@
 #include "host/run/plugin_finder.h"
 #include "host/run/plugin_report.h"
 #include "tools/actorhost/validate_command.h"
+#ifdef VORL_HAVE_PREVIEW_WINDOW
+#include "host/window/preview_window.h"
+#include "host/window/video_preview.h"
+#endif
 
 namespace {
 
@@ -78,21 +82,24 @@ void UseGLImageBuffers(vhost::CRunOptions& options) {
     *backend = gl.get();
     return gl;
   };
+  // The frame is read now; the PNG is made on the runner's picture worker.
   // Frames are drawn over transparent black; a saved picture is meant for
   // people, so it is flattened onto black (the colours already are).
-  auto image = std::make_shared<vhost::RgbaImage>();
-  options.mSaveFrame = [backend, image](const void* frame, const std::string& path, std::string* error) {
+  options.mSaveFrame = [backend](const void* frame, std::string* error) -> vhost::FWritePicture {
+    auto image = std::make_shared<vhost::RgbaImage>();
     if (*backend == nullptr || !(*backend)->ReadFrame(frame, *image)) {
       *error = *backend == nullptr ? "no OpenGL image buffers" : "not a frame of a live image buffer";
-      return false;
+      return {};
     }
-    for (size_t i = 3; i < image->mPixels.size(); i += 4) image->mPixels[i] = 255;
-    return vhost::WriteRgbaPng(path, *image, error);
+    return [image](const std::string& path, std::string* why) {
+      for (size_t i = 3; i < image->mPixels.size(); i += 4) image->mPixels[i] = 255;
+      return vhost::WriteRgbaPng(path, *image, why);
+    };
   };
 }
 
 int RunPatch(const std::string& file, vhost::CRunOptions options, const std::string& video,
-             const std::string& jsonFile) {
+             const std::string& jsonFile, bool window) {
   try {
     std::ofstream json;
     if (!jsonFile.empty()) {
@@ -103,7 +110,24 @@ int RunPatch(const std::string& file, vhost::CRunOptions options, const std::str
     vhost::CPatch patch = vhost::ReadPatchFile(file);
     if (video == "gl" || (video == "auto" && patch.mRenderRate > 0)) UseGLImageBuffers(options);
     for (auto& dir : DefaultPluginDirs()) options.mPluginDirs.push_back(dir);
+    const std::string title = "actorhost: " + std::filesystem::path(file).filename().string();
     vhost::CPatchRunner runner(std::move(patch), std::move(options), std::cout);
+#ifdef VORL_HAVE_PREVIEW_WINDOW
+    std::unique_ptr<vhost::CPreviewWindow> preview;
+    std::unique_ptr<vhost::CVideoPreview> previewObserver;
+    if (window) {
+      std::string error;
+      preview = vhost::CPreviewWindow::Open(title, &error);
+      if (preview) {
+        previewObserver = std::make_unique<vhost::CVideoPreview>(*preview);
+        runner.AddObserver(*previewObserver);
+      } else {
+        std::cerr << "actorhost: no window (" << error << "); running without one\n";
+      }
+    }
+#else
+    if (window) std::cerr << "actorhost: this build has no window (GLFW was missing); running without one\n";
+#endif
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
     return runner.Run(&gStop);
@@ -207,6 +231,10 @@ int main(int argc, char** argv) {
   run->add_flag("--list-outputs", options.mListOutputs,
                 "after the run, list each instance's outputs with IDs, current display names and last values");
   run->add_flag("--quiet-asserts", quiet, "do not print the plug-ins' failed assertions as they happen");
+  bool window = false;
+  run->add_flag("--window", window,
+                "show every video output live in a window, side by side under its instance's name; "
+                "closing the window ends the run as Ctrl-C does");
   std::string jsonFile;
   run->add_option("--json", jsonFile,
                   "also write the run to FILE as JSON Lines: one object per report, then a summary with "
@@ -234,7 +262,7 @@ int main(int argc, char** argv) {
     if (printRate >= 0) options.mPrintRate = printRate;
     options.mPaced = !fast;
     options.mPrintAssertions = !quiet;
-    return RunPatch(patchFile, std::move(options), video, jsonFile);
+    return RunPatch(patchFile, std::move(options), video, jsonFile, window);
   }
   return 0;
 }

@@ -16,6 +16,9 @@ struct SDemoOptions {
   int mSaveEvery = 3;                             // every Nth rendered frame becomes a PNG
   std::string mJoints = "head, left-hand, right-foot";  // Bonesplit's three joints
   std::string mOutput = "demo-output";
+  // The live window of both figures: kAuto opens it when a display is
+  // there and says nothing when none is.
+  enum class EWindow { kAuto, kOn, kOff } mWindow = EWindow::kAuto;
   std::string mSuitsim;                           // empty: next to this program's build folder
   std::string mPluginDir;                         // empty: the build's plugins/ folder
   double mTickRate = 500.0;                       // host ticks per second

@@ -6,49 +6,42 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <array>
-#include <chrono>
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
-#include <map>
+#include <initializer_list>
+#include <iostream>
 #include <memory>
-#include <thread>
 
 #include "host/gl/gl_image_buffer_backend.h"
 #include "host/gl/numbered_frame_writer.h"
-#include "host/gl/png_writer.h"
 #include "host/host.h"
 #include "host/host_error.h"
-#include "host/plugin.h"
-#include "host/stream_health.h"
+#include "host/run/patch.h"
+#include "host/run/patch_instances.h"
+#include "host/run/run_loop.h"
+#include "host/run/stream_health_observer.h"
+#include "tools/demo/demo_pictures.h"
+#include "tools/demo/demo_stream.h"
+#include "tools/demo/demo_view.h"
 #include "tools/demo/interrupt.h"
-#include "tools/demo/latency_stats.h"
-#include "tools/demo/live_view.h"
 #include "tools/demo/picture_strip.h"
-#include "tools/demo/process_memory.h"
+#include "tools/demo/simulator_drain.h"
+#include "tools/demo/soak_sampler.h"
 #include "tools/demo/soak_verdict.h"
+#include "tools/demo/stream_latency.h"
 #include "tools/demo/suit_process.h"
-#include "tools/demo/tick_timing.h"
 #include "tools/demo/udp_drop_counters.h"
+#ifdef VORL_HAVE_PREVIEW_WINDOW
+#include "host/window/preview_window.h"
+#include "host/window/video_preview.h"
+#endif
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-constexpr double kViewPeriod = 0.25;
-// After the simulators stop: frames still on their way get this long.
-constexpr double kDrainSeconds = 1.0;
 constexpr size_t kSheetColumns = 4;
 constexpr double kFigureSpacing = 2.5;
-
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-int64_t NowNanoseconds() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
-}
 
 // A UDP port free on every address a moment ago.
 int FindFreePort() {
@@ -81,37 +74,36 @@ void ClearOutput(const fs::path& folder) {
     fs::remove(folder / name, ec);
 }
 
-struct SWatcherState {
-  std::string mSuit;
-  vhost::CActorInstance* mWatcher = nullptr;
-  vhost::CActorInstance* mScope = nullptr;
-  std::unique_ptr<CSuitProcess> mSimulator;
-  CLatencyStats mLatency;
-  bool mSkeletonsArrived = false;
-  bool mWentSilent = false;
-  uint64_t mRenders = 0;
-  uint64_t mFrames = 0;       // video_out frames seen
-  uint64_t mFramesSaved = 0;
-  SFrameRow mKept;
-  uint64_t mFramesAtLastView = 0;
-  uint64_t mReceivedAtLastView = 0;
-  double mFps = 0, mScopeFps = 0;
-};
-
-std::string Fixed(double value) { return fmt::format("{:7.3f}", value); }
-
-// What the soak samples: this process's memory and the host's ledgers.
-SSoakSample TakeSample(vhost::CHost& host, double seconds) {
-  SSoakSample sample;
-  sample.mSeconds = seconds;
-  sample.mRssKb = ResidentKilobytes().value_or(0);
-  sample.mLiveBlocks = host.Memory().LiveBlocks();
-  sample.mLiveBytes = host.Memory().LiveBytes();
-  sample.mLiveStrings = host.Strings().LiveStrings();
-  sample.mImageBuffers = host.LiveImageBuffers();
-  sample.mReceivers = host.Receivers().All().size();
-  sample.mRecorded = host.Recorder().All().size();
-  return sample;
+// The demo's actors as a patch: per suit a watcher and a Bonescope drawing
+// its figure, and Bonesplit on the first watcher.
+vhost::CPatch DemoPatch(const SDemoOptions& options, const std::string& pluginDir, int port) {
+  vhost::CPatch patch;
+  patch.mFile = "demo";
+  patch.mTickRate = options.mTickRate;
+  patch.mRenderRate = options.mRenderRate;
+  auto setting = [](const std::string& input, const std::string& value) {
+    return vhost::CPatchSetting{input, value, 0};
+  };
+  for (size_t i = 0; i < options.mSuits.size(); ++i) {
+    const std::string& suit = options.mSuits[i];
+    vhost::CPatchActor watcher{"watcher-" + suit, pluginDir + "/kavrin_watcher.so", {}, 0};
+    watcher.mSettings = {setting("recv_ip_port", std::to_string(port)), setting("suit_id", suit)};
+    vhost::CPatchActor scope{"scope-" + suit, pluginDir + "/bonescope.so", {}, 0};
+    const std::pair<const char*, double> look[] = {
+        {"width", options.mWidth}, {"height", options.mHeight}, {"obj_size", 6},   {"origin_size", 0.5},
+        {"z_translate", -6},       {"y_translate", -0.8},      {"x_rotation", 12}, {"lighting", 0},
+        // suitsim's figure N walks round a circle centred 2.5 N m along x.
+        {"x_translate", -kFigureSpacing * static_cast<double>(i)}};
+    for (const auto& [name, value] : look) scope.mSettings.push_back(setting(name, fmt::format("{}", value)));
+    patch.mActors.push_back(std::move(watcher));
+    patch.mActors.push_back(std::move(scope));
+    patch.mWires.push_back({{"watcher-" + suit, "skeleton", 0}, {"scope-" + suit, "skeleton_in", 0}, 0});
+  }
+  vhost::CPatchActor split{"split", pluginDir + "/bonesplit.so", {}, 0};
+  split.mSettings = {setting("channels", "3"), setting("point_sel", options.mJoints)};
+  patch.mActors.push_back(std::move(split));
+  patch.mWires.push_back({{"watcher-" + options.mSuits.front(), "skeleton", 0}, {"split", "skeleton_in", 0}, 0});
+  return patch;
 }
 
 }  // namespace
@@ -141,230 +133,88 @@ int RunDemo(const SDemoOptions& options) {
     fmt::print(stderr, "demo: no OpenGL image buffers ({}); run tools/install_deps.sh for Mesa's EGL\n", error);
     return 1;
   }
-  std::vector<SWatcherState> streams;
-  vhost::CActorInstance* split = nullptr;
+  const vhost::CPatch patch = DemoPatch(options, pluginDir, port);
+  vhost::CPatchInstances instances(patch, host, std::cerr);
+  std::vector<SDemoStream> streams;
   try {
-    const vhost::CPlugin& watcherPlugin = vhost::LoadPlugin(pluginDir + "/kavrin_watcher.so");
-    const vhost::CPlugin& splitPlugin = vhost::LoadPlugin(pluginDir + "/bonesplit.so");
-    const vhost::CPlugin& scopePlugin = vhost::LoadPlugin(pluginDir + "/bonescope.so");
+    instances.Setup({});
     for (const std::string& suit : options.mSuits) {
-      SWatcherState state;
-      state.mSuit = suit;
-      state.mKept.mLabel = suit;
-      state.mWatcher = &host.AddInstance(watcherPlugin, "watcher-" + suit);
-      host.Create(*state.mWatcher);
-      host.PresetInput(*state.mWatcher, host.InputIndex(*state.mWatcher, "recv_ip_port"), vhost::CHostValue::Integer(port));
-      host.PresetInput(*state.mWatcher, host.InputIndex(*state.mWatcher, "suit_id"), vhost::CHostValue::String(suit));
-      state.mScope = &host.AddInstance(scopePlugin, "scope-" + suit);
-      host.Create(*state.mScope);
-      const std::pair<const char*, double> look[] = {
-          {"width", options.mWidth}, {"height", options.mHeight}, {"obj_size", 6},   {"origin_size", 0.5},
-          {"z_translate", -6},       {"y_translate", -0.8},      {"x_rotation", 12}, {"lighting", 0},
-          // suitsim's figure N walks round a circle centred 2.5 N m along x.
-          {"x_translate", -kFigureSpacing * static_cast<double>(streams.size())}};
-      for (const auto& [name, value] : look)
-        host.PresetInput(*state.mScope, host.InputIndex(*state.mScope, name), vhost::CHostValue::Float(value));
-      host.Connect(*state.mWatcher, host.OutputIndex(*state.mWatcher, "skeleton"), *state.mScope,
-                   host.InputIndex(*state.mScope, "skeleton_in"));
-      streams.push_back(std::move(state));
+      SDemoStream stream;
+      stream.mSuit = suit;
+      stream.mKept.mLabel = suit;
+      stream.mWatcher = &instances.Instance("watcher-" + suit);
+      stream.mScope = &instances.Instance("scope-" + suit);
+      streams.push_back(std::move(stream));
     }
-    split = &host.AddInstance(splitPlugin, "split");
-    host.Create(*split);
-    host.PresetInput(*split, host.InputIndex(*split, "channels"), vhost::CHostValue::Integer(3));
-    host.PresetInput(*split, host.InputIndex(*split, "point_sel"), vhost::CHostValue::String(options.mJoints));
-    host.Connect(*streams.front().mWatcher, host.OutputIndex(*streams.front().mWatcher, "skeleton"), *split,
-                 host.InputIndex(*split, "skeleton_in"));
-    for (SWatcherState& state : streams) {
-      host.Activate(*state.mWatcher);
-      host.Activate(*state.mScope);
-    }
-    host.Activate(*split);
   } catch (const vhost::CHostError& e) {
     fmt::print(stderr, "demo: {}\n(build the plug-ins first: tools/demo.sh builds what is missing)\n", e.what());
     return 1;
   }
+  vhost::CActorInstance& split = instances.Instance("split");
 
   // The first render builds the GL programs; done before any frame is sent,
   // it stays out of the latencies.
   host.RequestRender();
 
   InstallInterruptHandler();
-  const Clock::time_point start = Clock::now();
-  vhost::CStreamHealth health;
-  health.TrackWatchers(host, 0.0);
+  vhost::CRunSchedule schedule;
+  schedule.mTickRate = options.mTickRate;
+  schedule.mRenderRate = options.mRenderRate;
+  schedule.mDuration = options.mDuration;
+  vhost::CRunLoop loop(host, schedule);
+  vhost::CStreamHealthObserver health;
+  CStreamLatency latency(streams);
+  CDemoPictures pictures(streams, *gl, (output / "frames").string(), options.mSaveEvery, !options.mSoak);
+  CDemoView view(options, port, streams, health, pictures, split, StdoutIsTerminal());
+  CSimulatorDrain drain(streams, health);
+  CSoakSampler sampler(options.mWarmup, options.mTickRate);
+  // The drain empties the recorder after every step: those reading it come
+  // first, the soak's samples after.
+  for (vhost::CRunObserver* observer :
+       std::initializer_list<vhost::CRunObserver*>{&health, &latency, &pictures, &view, &drain}) {
+    loop.Add(*observer);
+  }
+  if (options.mSoak) loop.Add(sampler);
+#ifdef VORL_HAVE_PREVIEW_WINDOW
+  std::unique_ptr<vhost::CPreviewWindow> window;
+  std::unique_ptr<vhost::CVideoPreview> preview;
+  const bool wanted = options.mWindow == SDemoOptions::EWindow::kOn ||
+                      (options.mWindow == SDemoOptions::EWindow::kAuto && vhost::CPreviewWindow::DisplayNamed());
+  if (wanted) {
+    window = vhost::CPreviewWindow::Open("demo: " + fmt::format("{}", fmt::join(options.mSuits, ", ")), &error);
+    if (window) {
+      preview = std::make_unique<vhost::CVideoPreview>(*window);
+      loop.Add(*preview);
+    } else if (options.mWindow == SDemoOptions::EWindow::kOn) {
+      fmt::print(stderr, "demo: no window ({}); running without one\n", error);
+    }
+  }
+#else
+  if (options.mWindow == SDemoOptions::EWindow::kOn)
+    fmt::print(stderr, "demo: this build has no window (GLFW was missing); running without one\n");
+#endif
+
   for (size_t i = 0; i < streams.size(); ++i) {
-    SWatcherState& state = streams[i];
-    state.mSimulator = std::make_unique<CSuitProcess>();
-    if (!state.mSimulator->Start(suitsim, state.mSuit, static_cast<int>(i), options.mRate,
-                                 static_cast<uint16_t>(port), error)) {
+    SDemoStream& stream = streams[i];
+    stream.mSimulator = std::make_unique<CSuitProcess>();
+    if (!stream.mSimulator->Start(suitsim, stream.mSuit, static_cast<int>(i), options.mRate,
+                                  static_cast<uint16_t>(port), error)) {
       fmt::print(stderr, "demo: {}\n", error);
       return 1;
     }
   }
+  loop.Run();
+  host.Recorder().Clear();
+  const double stoppedAt = drain.StoppedAt();
 
-  const bool terminal = StdoutIsTerminal();
-  CLiveView view(terminal);
-  // Plain lines for a log: one block a second.
-  const double viewPeriod = terminal ? kViewPeriod : 1.0;
-  std::map<std::string, double> splitValues;  // Bonesplit output name -> last value
-  double renderSeconds = 0;
-  uint64_t renderRequests = 0;
-  double nextView = 0;
-  double lastView = 0;
-  bool stopping = false;
-  double stoppedAt = 0;
-  const uint16_t videoOut = host.OutputIndex(*streams.front().mScope, "video_out");
-  Clock::time_point nextTick = start;
-  const auto tickPeriod = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / options.mTickRate));
-  CTickTiming timing;
-  timing.SetGapLimit(2e3 / options.mTickRate);
-  SSoakFigures soak;
-  bool measuring = false;
-  double nextRssSample = 0;
-
-  auto takeOutputs = [&](uint64_t mark) {
-    const int64_t now = NowNanoseconds();
-    for (SWatcherState& state : streams) {
-      for (const vhost::COutputRecord* record : host.OutputsSince(mark, state.mWatcher, "skel")) {
-        if (!record->mSkeleton || record->mSkeleton->mTrackingState == 0) continue;
-        state.mSkeletonsArrived = true;
-        for (const vhost::CSkeletonPoint& point : record->mSkeleton->mPoints) {
-          if (point.mName != "hip") continue;
-          uint32_t x = 0;
-          uint32_t z = 0;
-          std::memcpy(&x, &point.mX, 4);
-          std::memcpy(&z, &point.mZ, 4);
-          if (const auto sent = state.mSimulator->TakeSendTime(x, z)) {
-            state.mLatency.Add(static_cast<double>(now - *sent) / 1e6);
-          }
-        }
-      }
-    }
-    for (const vhost::COutputRecord* record : host.OutputsSince(mark, split)) {
-      if (record->mValue.Type() == vhost::layout::kTypeFloat) splitValues[record->mOutputName] = record->mValue.AsFloat();
-    }
-  };
-
-  for (;;) {
-    if (Clock::now() < nextTick) {
-      timing.Sleeping(Clock::now());
-      std::this_thread::sleep_until(nextTick);
-      timing.Woke(nextTick, Clock::now());
-    }
-    nextTick += tickPeriod;
-    const double now = SecondsSince(start);
-    // A watcher that could not bind shows nothing worth waiting for.
-    bool failed = false;
-    for (const vhost::CWatcherHealth& h : health.Watchers()) failed = failed || !h.mError.empty();
-    if (!stopping && (now >= options.mDuration || Interrupted() || (failed && now > 0.5))) {
-      stopping = true;
-      stoppedAt = now;
-      for (SWatcherState& state : streams) state.mSimulator->Stop();
-    }
-    uint64_t mark = host.Mark();
-    const Clock::time_point tickStart = Clock::now();
-    host.Tick();
-    timing.Tick(tickStart, Clock::now());
-    takeOutputs(mark);
-    health.Update(host, now);
-    // Everything recorded is taken in: a long run keeps none of it.
-    host.Recorder().Clear();
-    if (options.mSoak && !stopping && !measuring && now >= options.mWarmup) {
-      measuring = true;
-      timing.Reset();
-      soak.mStart = TakeSample(host, now);
-      soak.mPeakRssKb = soak.mStart.mRssKb;
-      soak.mUdpErrorsStart = UdpErrors();
-      nextRssSample = now + 1.0;
-    } else if (measuring && !stopping && now >= nextRssSample) {
-      nextRssSample += 1.0;
-      soak.mPeakRssKb = std::max(soak.mPeakRssKb, ResidentKilobytes().value_or(0));
-    }
-    if (stopping) {
-      bool allIn = true;
-      for (size_t i = 0; i < streams.size(); ++i)
-        if (health.Watchers()[i].mReceived < streams[i].mSimulator->Sent()) allIn = false;
-      if (allIn || now - stoppedAt >= kDrainSeconds || Interrupted()) break;
-      continue;
-    }
-
-    if (static_cast<double>(renderRequests) / options.mRenderRate <= now) {
-      mark = host.Mark();
-      const Clock::time_point renderStart = Clock::now();
-      host.RequestRender();
-      timing.Render(renderStart, Clock::now());
-      renderSeconds += SecondsSince(renderStart);
-      ++renderRequests;
-      for (SWatcherState& state : streams) {
-        for (const vhost::COutputRecord* record : host.OutputsSince(mark, state.mScope)) {
-          if (record->mOutputIndex != videoOut || record->mValue.Type() != vhost::layout::kTypeData) continue;
-          ++state.mFrames;
-          if (options.mSoak || !state.mSkeletonsArrived || state.mFrames % static_cast<uint64_t>(options.mSaveEvery) != 0) continue;
-          vhost::RgbaImage image;
-          if (!gl->ReadFrame(record->mValue.AsPointer(), image)) continue;
-          for (size_t i = 3; i < image.mPixels.size(); i += 4) image.mPixels[i] = 255;
-          const std::string path =
-              (output / "frames" / fmt::format("{}_{:05}.png", state.mSuit, state.mFramesSaved + 1)).string();
-          if (vhost::WriteRgbaPng(path, image, &error)) ++state.mFramesSaved;
-          state.mKept.mFrames.push_back({now, ReduceImage(image, 2)});
-        }
-      }
-      host.Recorder().Clear();
-    }
-
-    for (size_t i = 0; i < streams.size(); ++i)
-      if (!health.Watchers()[i].mHint.empty()) streams[i].mWentSilent = true;
-    if (now >= nextView) {
-      nextView += viewPeriod;
-      const double span = now - lastView;
-      lastView = now;
-      std::vector<std::string> lines;
-      lines.push_back(fmt::format("demo: suits {} on 127.0.0.1:{}, {:.1f} of {:.0f} s (Ctrl-C ends early)",
-                                  fmt::join(options.mSuits, ", "), port, now, options.mDuration));
-      lines.push_back("watcher        frames/s  received  lost  rejected  latency ms med/p99/max   last frame  error");
-      for (size_t i = 0; i < streams.size(); ++i) {
-        SWatcherState& state = streams[i];
-        const vhost::CWatcherHealth& h = health.Watchers()[i];
-        if (span > 0) {
-          state.mFps = static_cast<double>(h.mReceived - state.mReceivedAtLastView) / span;
-          state.mScopeFps = static_cast<double>(state.mFrames - state.mFramesAtLastView) / span;
-        }
-        state.mReceivedAtLastView = h.mReceived;
-        state.mFramesAtLastView = state.mFrames;
-        const uint64_t sent = state.mSimulator->Sent();
-        const uint64_t rejected = h.mCounters ? h.mCounters->mDatagramsRejected : 0;
-        lines.push_back(fmt::format("{:<14} {:8.1f}  {:8}  {:4}  {:8}  {:6.2f} {:6.2f} {:6.2f}   {:7.2f} s  '{}'",
-                                    h.mName, state.mFps, h.mReceived, sent > h.mReceived + 2 ? sent - h.mReceived : 0,
-                                    rejected, state.mLatency.Percentile(0.5), state.mLatency.Percentile(0.99),
-                                    state.mLatency.Max(), h.mAge, h.mError));
-        if (!h.mHint.empty()) lines.push_back("  " + h.mHint);
-      }
-      lines.push_back(fmt::format("Bonesplit on {} ({}):", streams.front().mWatcher->Name(), options.mJoints));
-      lines.push_back("  joint              x        y        z");
-      std::map<std::string, std::array<double, 3>> table;
-      for (const auto& [name, value] : splitValues) {
-        const auto blank = name.find_last_of(" _");
-        if (blank == std::string::npos || blank + 1 >= name.size()) continue;
-        const char axis = name[blank + 1];
-        if (axis < 'x' || axis > 'z') continue;
-        table[name.substr(0, blank)][static_cast<size_t>(axis - 'x')] = value;
-      }
-      for (const auto& [joint, xyz] : table)
-        lines.push_back(fmt::format("  {:<16} {} {} {}", joint, Fixed(xyz[0]), Fixed(xyz[1]), Fixed(xyz[2])));
-      for (SWatcherState& state : streams)
-        lines.push_back(fmt::format("{:<14} {:5.1f} frames/s, render {:.2f} ms per request, {} PNG files",
-                                    state.mScope->Name(), state.mScopeFps,
-                                    renderRequests ? renderSeconds * 1e3 / static_cast<double>(renderRequests) : 0.0,
-                                    state.mFramesSaved));
-      view.Show(lines);
-    }
-  }
-
+  SSoakFigures& soak = sampler.Figures();
+  const bool measuring = sampler.Measuring();
   if (options.mSoak) {
+    const CTickTiming& timing = sampler.Timing();
     soak.mRate = options.mRate;
     soak.mWarmupSeconds = options.mWarmup;
     soak.mPort = port;
-    soak.mEnd = TakeSample(host, SecondsSince(start));
+    soak.mEnd = TakeSoakSample(host, loop.Seconds());
     soak.mPeakRssKb = std::max(soak.mPeakRssKb, soak.mEnd.mRssKb);
     soak.mRssToleranceKb = static_cast<uint64_t>(options.mRssToleranceMb * 1024.0);
     // The port's socket goes with the last watcher on it: read it now.
@@ -389,9 +239,9 @@ int RunDemo(const SDemoOptions& options) {
 
   SDemoSummary summary;
   summary.mDurationSeconds = stoppedAt;
-  summary.mRenderMs = renderRequests ? renderSeconds * 1e3 / static_cast<double>(renderRequests) : 0.0;
+  summary.mRenderMs = pictures.RenderMs(loop);
   for (size_t i = 0; i < streams.size(); ++i) {
-    SWatcherState& state = streams[i];
+    SDemoStream& state = streams[i];
     const vhost::CWatcherHealth& h = health.Watchers()[i];
     SWatcherResult result;
     result.mName = h.mName;
@@ -408,6 +258,7 @@ int RunDemo(const SDemoOptions& options) {
     result.mError = h.mError;
     result.mWentSilent = state.mWentSilent;
     summary.mFramesSaved += state.mFramesSaved;
+    summary.mFramesDropped += state.mFramesDropped;
     summary.mScopeFps.push_back(stoppedAt > 0 ? static_cast<double>(state.mFrames) / stoppedAt : 0.0);
     if (!h.mError.empty() && h.mError.find("bind") != std::string::npos) {
       summary.mProblems.push_back(fmt::format(
@@ -433,22 +284,22 @@ int RunDemo(const SDemoOptions& options) {
     }
     summary.mWatchers.push_back(result);
   }
-  for (SWatcherState& state : streams) {
-    host.Dispose(*state.mScope);
-    host.Dispose(*state.mWatcher);
-  }
-  host.Dispose(*split);
+  instances.DisposeAll();
 
   std::vector<SFrameRow> rows;
-  for (SWatcherState& state : streams) rows.push_back(std::move(state.mKept));
+  for (SDemoStream& state : streams) rows.push_back(std::move(state.mKept));
   const std::string title = fmt::format("DEMO  {}  {:.0f} FRAMES/S  PORT {}", fmt::join(options.mSuits, " "),
                                         options.mRate, port);
   if (summary.mFramesSaved > 0) {
-    if (!WriteContactSheet((output / "contact-sheet.png").string(), rows, kSheetColumns, title, &error))
-      summary.mProblems.push_back("contact sheet: " + error);
-    if (!WriteAnimationGif((output / "animation.gif").string(), rows,
-                           options.mRenderRate / options.mSaveEvery, &error))
-      summary.mProblems.push_back("animation: " + error);
+    std::string sheetError, gifError;
+    bool sheet = false, gif = false;
+    pictures.RunOnWorker([&] {
+      sheet = WriteContactSheet((output / "contact-sheet.png").string(), rows, kSheetColumns, title, &sheetError);
+      gif = WriteAnimationGif((output / "animation.gif").string(), rows, options.mRenderRate / options.mSaveEvery,
+                              &gifError);
+    });
+    if (!sheet) summary.mProblems.push_back("contact sheet: " + sheetError);
+    if (!gif) summary.mProblems.push_back("animation: " + gifError);
   } else if (summary.mProblems.empty() && !options.mSoak) {
     summary.mProblems.push_back("no skeleton arrived, so no picture was saved");
   }
@@ -469,8 +320,8 @@ int RunDemo(const SDemoOptions& options) {
                w.mName, w.mSuit, w.mSent, w.mReceived, w.mLost, w.mRejected, w.mMedianMs, w.mP99Ms,
                w.mMaxMs, w.mError);
   }
-  fmt::print("  render {:.2f} ms per request; {} PNG files in {}\n", summary.mRenderMs, summary.mFramesSaved,
-             (output / "frames").string());
+  fmt::print("  render {:.2f} ms per request; {} PNG files in {}, {} frame(s) dropped while the writer was behind\n",
+             summary.mRenderMs, summary.mFramesSaved, (output / "frames").string(), summary.mFramesDropped);
   std::string files;
   for (const char* name : {"contact-sheet.png", "animation.gif", "summary.json", "soak.json"})
     if (fs::exists(output / name)) files += std::string(files.empty() ? "" : ", ") + name;

@@ -21,6 +21,7 @@ bool WriteSummaryJson(const std::string& path, const SDemoSummary& summary, std:
                                 {"error", w.mError}});
   }
   root["frames_saved"] = summary.mFramesSaved;
+  root["frames_dropped"] = summary.mFramesDropped;
   root["render_ms"] = summary.mRenderMs;
   root["scope_fps"] = summary.mScopeFps;
   root["problems"] = summary.mProblems;

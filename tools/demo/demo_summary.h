@@ -25,6 +25,7 @@ struct SDemoSummary {
   double mDurationSeconds = 0;
   std::vector<SWatcherResult> mWatchers;
   uint64_t mFramesSaved = 0;
+  uint64_t mFramesDropped = 0;  // left out while the picture writer was behind
   double mRenderMs = 0;  // mean time of a render request (every Bonescope)
   std::vector<double> mScopeFps;
   std::vector<std::string> mProblems;  // what the exit status is about

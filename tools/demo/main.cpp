@@ -48,6 +48,11 @@ int main(int argc, char** argv) {
   app.add_option("--joints", options.mJoints, "Bonesplit's three joints")->capture_default_str();
   app.add_option("--save-every", options.mSaveEvery, "Save every Nth Bonescope frame as PNG")
       ->capture_default_str();
+  bool window = false, noWindow = false;
+  app.add_flag("--window", window,
+               "Show the Bonescopes' video live in a window (the default when a display is there);\n"
+               "closing it ends the run as Ctrl-C does");
+  app.add_flag("--no-window", noWindow, "Do not open the window");
   app.add_option("--suitsim", options.mSuitsim, "suitsim program (default: the one built beside this)");
   app.add_option("--plugin-dir", options.mPluginDir, "Folder of the plug-in files (default: the build's)");
   app.add_option("--tick-rate", options.mTickRate, "Host ticks per second (with --soak: 60, as actorhost)")
@@ -76,6 +81,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   options.mSuits = SplitList(suits);
+  options.mWindow = noWindow ? SDemoOptions::EWindow::kOff
+                  : window   ? SDemoOptions::EWindow::kOn
+                             : SDemoOptions::EWindow::kAuto;
   if (options.mSoak && app.count("--rate") == 0) options.mRate = 1000.0;
   if (options.mSoak && app.count("--duration") == 0) options.mDuration = 60.0;
   // A render request holds the host thread for milliseconds (the software

@@ -7,7 +7,10 @@
 #include <cmath>
 
 #include "host/gl/png_writer.h"
-#include "tools/demo/pixel_font.h"
+#include "host/gl/pixel_font.h"
+
+using vhost::DrawText;
+using vhost::TextWidth;
 
 namespace {
 

@@ -9,8 +9,12 @@
 
 #include "host/gl/rgba_image.h"
 
+namespace vhost {
+
 // Width in pixels of `text` at `scale` (each glyph 6 columns including its gap).
 int32_t TextWidth(const std::string& text, int32_t scale);
 // Draws `text` with its top-left corner at (x, y), clipped to the image.
-void DrawText(vhost::RgbaImage& image, int32_t x, int32_t y, const std::string& text,
+void DrawText(RgbaImage& image, int32_t x, int32_t y, const std::string& text,
               int32_t scale, uint8_t r, uint8_t g, uint8_t b);
+
+}  // namespace vhost

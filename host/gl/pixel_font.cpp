@@ -1,8 +1,9 @@
-#include "tools/demo/pixel_font.h"
+#include "host/gl/pixel_font.h"
 
 #include <cctype>
 #include <cstring>
 
+namespace vhost {
 namespace {
 
 struct SGlyph {
@@ -48,7 +49,7 @@ int32_t TextWidth(const std::string& text, int32_t scale) {
   return static_cast<int32_t>(text.size()) * 6 * scale;
 }
 
-void DrawText(vhost::RgbaImage& image, int32_t x, int32_t y, const std::string& text,
+void DrawText(RgbaImage& image, int32_t x, int32_t y, const std::string& text,
               int32_t scale, uint8_t r, uint8_t g, uint8_t b) {
   for (size_t i = 0; i < text.size(); ++i) {
     const SGlyph* glyph = Find(text[i]);
@@ -74,3 +75,5 @@ void DrawText(vhost::RgbaImage& image, int32_t x, int32_t y, const std::string& 
     }
   }
 }
+
+}  // namespace vhost
