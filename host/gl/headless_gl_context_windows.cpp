@@ -45,7 +45,8 @@ bool Load(Function& function, const char* name) {
   PROC address = wglGetProcAddress(name);
   const auto value = reinterpret_cast<intptr_t>(address);
   if (value == 0 || value == 1 || value == 2 || value == 3 || value == -1) return false;
-  function = reinterpret_cast<Function>(address);
+  // PROC is a generic function pointer; the real type is the entry point's.
+  function = reinterpret_cast<Function>(reinterpret_cast<void*>(address));
   return true;
 }
 

@@ -43,11 +43,6 @@ RgbaImage NoiseImage(int width, int height) {
   return image;
 }
 
-std::string SourcePath(const std::string& relative) {
-  const char* source = std::getenv("VORL_SOURCE_DIR");
-  return std::string(source != nullptr ? source : ".") + "/" + relative;
-}
-
 class PngFile : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -131,6 +126,11 @@ TEST(PngFileHeader, SizesAndFormatsBeyondWhatIsReadAreRefused) {
 }
 
 #if !defined(_WIN32)
+std::string SourcePath(const std::string& relative) {
+  const char* source = std::getenv("VORL_SOURCE_DIR");
+  return std::string(source != nullptr ? source : ".") + "/" + relative;
+}
+
 // Files that libpng wrote, with its choice of row filters, decode to what
 // libpng itself reads from them.
 TEST(PngFileFromOtherEncoders, DecodesAsLibpngDoes) {
