@@ -97,12 +97,21 @@ function(add_actor_plugin)
 endfunction()
 
 # A GoogleTest executable registered with CTest.
-#   add_project_test(NAME <target> SOURCES ... LIBS ... [PLUGINS <plug-in targets>] [LABELS ...])
+#   add_project_test(NAME <target> SOURCES ... LIBS ... [PLUGINS <plug-in targets>] [LABELS ...]
+#                    [NEEDS_DISPLAY])
 # Plug-in targets named in PLUGINS are built first; their paths reach the test
-# as VORL_PLUGIN_DIR in the environment.
+# as VORL_PLUGIN_DIR in the environment. NEEDS_DISPLAY: the test draws with
+# GL, which Wine offers only with an X display, so the Windows build runs it
+# through tools/wine_with_display.sh (Xvfb) and labels it "display"; on Linux
+# it changes nothing.
 function(add_project_test)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;PLUGINS;LABELS;LAUNCHER" ${ARGN})
+  cmake_parse_arguments(T "NEEDS_DISPLAY" "NAME;TIMEOUT" "SOURCES;LIBS;PLUGINS;LABELS;LAUNCHER" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
+  if(T_NEEDS_DISPLAY AND WIN32 AND CMAKE_CROSSCOMPILING_EMULATOR)
+    set_target_properties(${T_NAME} PROPERTIES
+      CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/wine_with_display.sh)
+    list(APPEND T_LABELS display)
+  endif()
   target_compile_options(${T_NAME} PRIVATE ${VORL_WARNINGS})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${T_NAME} PRIVATE VORL_PLUGIN_SUFFIX="${CMAKE_SHARED_MODULE_SUFFIX}")

@@ -1,8 +1,6 @@
 #include "host/gl/gl_image_buffer_backend.h"
 
-#define GL_GLEXT_PROTOTYPES 1
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include "host/gl/gl_framebuffer_functions.h"
 
 #include <algorithm>
 #include <utility>
@@ -17,18 +15,19 @@ namespace {
 // a frame back never disturbs a bracket that is open on another buffer.
 class CFramebufferBindingGuard {
  public:
-  CFramebufferBindingGuard() {
+  explicit CFramebufferBindingGuard(const GLFramebufferFunctions& gl) : mGL(gl) {
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &mDraw);
     glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &mRead);
   }
   ~CFramebufferBindingGuard() {
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(mDraw));
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(mRead));
+    mGL.mBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(mDraw));
+    mGL.mBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(mRead));
   }
   CFramebufferBindingGuard(const CFramebufferBindingGuard&) = delete;
   CFramebufferBindingGuard& operator=(const CFramebufferBindingGuard&) = delete;
 
  private:
+  const GLFramebufferFunctions& mGL;
   GLint mDraw = 0;
   GLint mRead = 0;
 };
@@ -83,6 +82,7 @@ void* CGLImageBufferBackend::Create(int32_t context, int32_t w, int32_t h, uint3
   if (w <= 0 || h <= 0 || !mContext->MakeCurrent()) return nullptr;
   const int32_t limit = MaxImageSize();
   if (w > limit || h > limit) return nullptr;
+  const GLFramebufferFunctions& gl = mContext->Framebuffers();
 
   auto record = std::make_unique<GLImageBufferRecord>();
   record->mSignature = kGLImageBufferSignature;
@@ -100,7 +100,7 @@ void* CGLImageBufferBackend::Create(int32_t context, int32_t w, int32_t h, uint3
 
   while (glGetError() != GL_NO_ERROR) {
   }
-  CFramebufferBindingGuard bindingGuard;
+  CFramebufferBindingGuard bindingGuard(gl);
   GLuint texture = 0;
   glGenTextures(1, &texture);
   glBindTexture(GL_TEXTURE_2D, texture);
@@ -111,19 +111,19 @@ void* CGLImageBufferBackend::Create(int32_t context, int32_t w, int32_t h, uint3
   record->mTextureRecord.mTextureName = texture;
 
   GLuint depth = 0;
-  glGenRenderbuffers(1, &depth);
-  glBindRenderbuffer(GL_RENDERBUFFER, depth);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
-  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  gl.mGenRenderbuffers(1, &depth);
+  gl.mBindRenderbuffer(GL_RENDERBUFFER, depth);
+  gl.mRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
+  gl.mBindRenderbuffer(GL_RENDERBUFFER, 0);
   record->mDepthBuffer = depth;
 
   GLuint framebuffer = 0;
-  glGenFramebuffers(1, &framebuffer);
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+  gl.mGenFramebuffers(1, &framebuffer);
+  gl.mBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  gl.mFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+  gl.mFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
   record->mFramebuffer = framebuffer;
-  const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  const bool complete = gl.mCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
   if (!complete || glGetError() != GL_NO_ERROR) {
     DeleteGLObjects(*record);
     return nullptr;
@@ -139,8 +139,9 @@ void* CGLImageBufferBackend::Create(int32_t context, int32_t w, int32_t h, uint3
 }
 
 void CGLImageBufferBackend::DeleteGLObjects(GLImageBufferRecord& record) {
-  glDeleteFramebuffers(1, &record.mFramebuffer);
-  glDeleteRenderbuffers(1, &record.mDepthBuffer);
+  const GLFramebufferFunctions& gl = mContext->Framebuffers();
+  gl.mDeleteFramebuffers(1, &record.mFramebuffer);
+  gl.mDeleteRenderbuffers(1, &record.mDepthBuffer);
   glDeleteTextures(1, &record.mTextureRecord.mTextureName);
   record.mFramebuffer = 0;
   record.mDepthBuffer = 0;
@@ -152,9 +153,10 @@ void CGLImageBufferBackend::Dispose(void* buffer) {
   if (record == nullptr) return;
   mLive.erase(buffer);
   if (mContext->MakeCurrent()) {
+    const GLFramebufferFunctions& gl = mContext->Framebuffers();
     GLint bound = 0;
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &bound);
-    if (static_cast<GLuint>(bound) == record->mFramebuffer) glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (static_cast<GLuint>(bound) == record->mFramebuffer) gl.mBindFramebuffer(GL_FRAMEBUFFER, 0);
     DeleteGLObjects(*record);
   }
   delete record;
@@ -167,7 +169,8 @@ int32_t CGLImageBufferBackend::BeginDraw(void* buffer, uint8_t arg) {
     ++record->mDrawDepth;
     return 1;
   }
-  glBindFramebuffer(GL_FRAMEBUFFER, record->mFramebuffer);
+  const GLFramebufferFunctions& gl = mContext->Framebuffers();
+  gl.mBindFramebuffer(GL_FRAMEBUFFER, record->mFramebuffer);
   glViewport(0, 0, record->mWidth, record->mHeight);
   if (arg != 0 && !mKeepContents) {
     glClearColor(mClearColour[0], mClearColour[1], mClearColour[2], mClearColour[3]);
@@ -183,7 +186,7 @@ void* CGLImageBufferBackend::EndDraw(void* buffer) {
   GLImageBufferRecord* record = Live(buffer);
   if (record == nullptr || record->mDrawDepth == 0) return nullptr;
   if (--record->mDrawDepth == 0) {
-    if (mContext->MakeCurrent()) glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (mContext->MakeCurrent()) mContext->Framebuffers().mBindFramebuffer(GL_FRAMEBUFFER, 0);
     record->mDrawing = 0;
     ++record->mFrame.mSerial;
   }
@@ -192,13 +195,14 @@ void* CGLImageBufferBackend::EndDraw(void* buffer) {
 
 bool CGLImageBufferBackend::ReadPixels(const GLImageBufferRecord& record, RgbaImage& image) {
   if (!mContext->MakeCurrent()) return false;
+  const GLFramebufferFunctions& gl = mContext->Framebuffers();
   image.mWidth = record.mWidth;
   image.mHeight = record.mHeight;
   const size_t rowBytes = static_cast<size_t>(record.mWidth) * 4;
   image.mPixels.resize(rowBytes * static_cast<size_t>(record.mHeight));
   {
-    CFramebufferBindingGuard bindingGuard;
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, record.mFramebuffer);
+    CFramebufferBindingGuard bindingGuard(gl);
+    gl.mBindFramebuffer(GL_READ_FRAMEBUFFER, record.mFramebuffer);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, record.mWidth, record.mHeight, GL_RGBA, GL_UNSIGNED_BYTE,
                  image.mPixels.data());

@@ -3,7 +3,11 @@
 // create, activate, property values, render requests, context loss.
 #pragma once
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,10 +21,18 @@ class CBonescopeDriver {
  public:
   explicit CBonescopeDriver(CFakeVideoHost& host) : mHost(host) {
     const char* dir = std::getenv("VORL_PLUGIN_DIR");
-    const std::string path = std::string(dir != nullptr ? dir : ".") + "/bonescope.so";
+    const std::string path = std::string(dir != nullptr ? dir : ".") + "/bonescope" VORL_PLUGIN_SUFFIX;
+#if defined(_WIN32)
+    HMODULE module = LoadLibraryA(path.c_str());
+    mLibrary = module;
+    if (mLibrary == nullptr) return;
+    auto getActorInfo = reinterpret_cast<void (*)(void*, ActorInfo*)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "GetActorInfo")));
+#else
     mLibrary = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (mLibrary == nullptr) return;
     auto getActorInfo = reinterpret_cast<void (*)(void*, ActorInfo*)>(dlsym(mLibrary, "GetActorInfo"));
+#endif
     if (getActorInfo != nullptr) getActorInfo(nullptr, Info());
   }
   // The library stays loaded: a plug-in file is never unloaded by a host.

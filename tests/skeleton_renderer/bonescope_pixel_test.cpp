@@ -3,7 +3,6 @@
 // the pixels the projection predicts, and the frame leaves the context's
 // matrices as it found them.
 #include <GL/gl.h>
-#include <png.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,11 +11,13 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <numbers>
 #include <string>
 
 #include "host/gl/gl_image_buffer_backend.h"
 #include "skeleton/skeleton_pkg.h"
 #include "host/gl/numbered_frame_writer.h"
+#include "host/gl/png_reader.h"
 #include "host/host.h"
 
 namespace {
@@ -81,7 +82,7 @@ class BonescopeDrawnWithGL : public ::testing::Test {
     mHost.SetImageBufferBackend(std::move(backend));
     const char* dir = std::getenv("VORL_PLUGIN_DIR");
     ASSERT_NE(dir, nullptr) << "VORL_PLUGIN_DIR is not set";
-    mScope = &mHost.Spawn(vhost::LoadPlugin(std::string(dir) + "/bonescope.so"), "scope");
+    mScope = &mHost.Spawn(vhost::LoadPlugin(std::string(dir) + "/bonescope" VORL_PLUGIN_SUFFIX), "scope");
     SetSize(320, 180);
     SetInteger(9, 0);   // lighting off: objects are plain white
     SetInteger(18, 0);  // no crosshair unless a test wants it
@@ -289,7 +290,7 @@ TEST_F(BonescopeDrawnWithGL, PolygonsAreFlatDisksFacingTheirZAxis) {
       << "a facing disk covers the sphere's outline";
   SetInteger(4, 3);
   const size_t triangle = FindBlob(RenderFrame(), Drawn).mCount;
-  EXPECT_NEAR(static_cast<double>(triangle) / disk, 3 * std::sqrt(3.0) / 4 / M_PI, 0.06);
+  EXPECT_NEAR(static_cast<double>(triangle) / disk, 3 * std::sqrt(3.0) / 4 / std::numbers::pi, 0.06);
 
   SetFloat(7, 180);  // facing away: culled unless back faces are drawn
   EXPECT_EQ(FindBlob(RenderFrame(), Drawn).mCount, 0u);
@@ -362,15 +363,11 @@ TEST_F(BonescopeDrawnWithGL, FramesAreSavedAsNumberedPngFilesOfWhatWasSent) {
   EXPECT_NE(first.find("scope_00001.png"), std::string::npos);
   EXPECT_NE(writer.NextPath().find("scope_00003.png"), std::string::npos);
 
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  ASSERT_NE(png_image_begin_read_from_file(&png, first.c_str()), 0) << png.message;
-  png.format = PNG_FORMAT_RGBA;
-  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(png));
-  ASSERT_NE(png_image_finish_read(&png, nullptr, pixels.data(), 0, nullptr), 0) << png.message;
-  EXPECT_EQ(static_cast<int>(png.width), sent.mWidth);
-  EXPECT_EQ(static_cast<int>(png.height), sent.mHeight);
-  EXPECT_TRUE(pixels == sent.mPixels) << "the file holds the frame, top row first";
+  RgbaImage read;
+  ASSERT_TRUE(vhost::ReadRgbaPng(first, read, &error)) << error;
+  EXPECT_EQ(read.mWidth, sent.mWidth);
+  EXPECT_EQ(read.mHeight, sent.mHeight);
+  EXPECT_TRUE(read.mPixels == sent.mPixels) << "the file holds the frame, top row first";
   std::string second = first;
   second.replace(second.find("00001"), 5, "00002");
   std::remove(first.c_str());

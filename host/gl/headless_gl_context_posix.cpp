@@ -1,8 +1,11 @@
+// The framebuffer-object calls are taken from libGL's own exports.
+#define GL_GLEXT_PROTOTYPES 1
 #include "host/gl/headless_gl_context.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <cstdio>
 #include <utility>
@@ -71,7 +74,9 @@ std::unique_ptr<CHeadlessGLContext> CHeadlessGLContext::Create(std::string* erro
     SetError(error, EglErrorText("eglCreateContext"));
     return nullptr;
   }
-  std::unique_ptr<CHeadlessGLContext> result(new CHeadlessGLContext(display, context));
+  std::unique_ptr<CHeadlessGLContext> result(new CHeadlessGLContext());
+  result->mDisplay = display;
+  result->mContext = context;
   if (!result->MakeCurrent()) {
     SetError(error, EglErrorText("eglMakeCurrent"));
     return nullptr;
@@ -80,6 +85,18 @@ std::unique_ptr<CHeadlessGLContext> CHeadlessGLContext::Create(std::string* erro
   const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
   result->mRenderer = renderer != nullptr ? renderer : "";
   result->mVersion = version != nullptr ? version : "";
+  // Mesa's libGL exports the framebuffer-object calls itself.
+  GLFramebufferFunctions& functions = result->mFramebuffers;
+  functions.mGenFramebuffers = glGenFramebuffers;
+  functions.mDeleteFramebuffers = glDeleteFramebuffers;
+  functions.mBindFramebuffer = glBindFramebuffer;
+  functions.mFramebufferTexture2D = glFramebufferTexture2D;
+  functions.mFramebufferRenderbuffer = glFramebufferRenderbuffer;
+  functions.mCheckFramebufferStatus = glCheckFramebufferStatus;
+  functions.mGenRenderbuffers = glGenRenderbuffers;
+  functions.mDeleteRenderbuffers = glDeleteRenderbuffers;
+  functions.mBindRenderbuffer = glBindRenderbuffer;
+  functions.mRenderbufferStorage = glRenderbufferStorage;
   return result;
 }
 
