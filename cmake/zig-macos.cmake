@@ -8,7 +8,7 @@
 #
 # The toolchain folder holds zig-0.11.0/ (the unpacked compiler), sdk/usr/lib/
 # libSystem.tbd, and runtime/<arch>/ with the C++ runtime zig built for that
-# architecture (libc++.a, libc++abi.a, libcompiler_rt.a).
+# architecture (libc++.a, libc++abi.a, libcompiler_rt.a) and zig's cache.
 set(CMAKE_SYSTEM_NAME Darwin)
 set(CMAKE_SYSTEM_VERSION 20.0)  # Darwin 20 is macOS 11
 
@@ -33,13 +33,17 @@ foreach(needed zig-0.11.0/zig sdk/usr/lib/libSystem.tbd runtime/${VORL_MACOS_ARC
 endforeach()
 
 # CMake takes a compiler as one program: small launchers put the target in.
-# zig keeps its caches in the toolchain folder, shared by every build tree.
+# zig keeps its cache in the toolchain folder, one per architecture, where
+# tools/build_macos.sh had it build the C++ runtime: CMake's first test
+# program, which zig links, finds the runtime there instead of building it
+# again.
 set(vorl_launchers "${CMAKE_BINARY_DIR}/zig-launchers")
+set(vorl_zig_cache "${VORL_MACOS_TOOLCHAIN}/runtime/${VORL_MACOS_ARCH}/zig-cache")
 foreach(lang cc c++)
   # Written only when it changes, so that a compiler cache keeps its hits.
   string(CONCAT vorl_launcher
     "#!/bin/sh\n"
-    "ZIG_GLOBAL_CACHE_DIR='${VORL_MACOS_TOOLCHAIN}/zig-cache' ZIG_LOCAL_CACHE_DIR='${VORL_MACOS_TOOLCHAIN}/zig-cache' \\\n"
+    "ZIG_GLOBAL_CACHE_DIR='${vorl_zig_cache}' ZIG_LOCAL_CACHE_DIR='${vorl_zig_cache}' \\\n"
     "  exec '${VORL_MACOS_TOOLCHAIN}/zig-0.11.0/zig' ${lang} -target ${vorl_zig_target} \"$@\"\n")
   file(CONFIGURE OUTPUT "${vorl_launchers}/zig-${lang}" CONTENT "${vorl_launcher}" @ONLY)
   file(CHMOD "${vorl_launchers}/zig-${lang}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE

@@ -91,8 +91,9 @@ void CSmokeHost::SendMessage(uint32_t kind) {
 }
 
 void* CSmokeHost::MakeHostString(const std::string& text) {
+  // calloc'ed, so the characters end in a NUL.
   auto* block = static_cast<char*>(std::calloc(1, layout::kHostStringText + text.size() + 1));
-  if (block != nullptr) std::memcpy(block + layout::kHostStringText, text.data(), text.size());
+  if (block != nullptr) text.copy(block + layout::kHostStringText, text.size());
   return block;
 }
 
