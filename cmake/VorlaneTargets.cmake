@@ -48,6 +48,8 @@ if(VORL_COVERAGE)
 endif()
 
 set(VORL_EXPORT_MAP ${CMAKE_CURRENT_LIST_DIR}/actor_plugin.map)
+set(VORL_BUNDLE_INFO_PLIST ${CMAKE_CURRENT_LIST_DIR}/MacosBundleInfo.plist.in)
+set(VORL_BUNDLE_PKGINFO ${CMAKE_CURRENT_LIST_DIR}/MacosBundlePkgInfo)
 
 # Static library of our own code, with the project's warnings.
 function(add_vorl_library name)
@@ -77,11 +79,20 @@ function(add_actor_plugin)
     # linker flags), so the DLL needs nothing beside the system's DLLs.
     target_link_options(${P_NAME} PRIVATE -static)
   elseif(APPLE)
-    # A loadable bundle exporting the one symbol. Untested: no macOS
-    # toolchain was at hand.
-    set_target_properties(${P_NAME} PROPERTIES BUNDLE TRUE BUNDLE_EXTENSION bundle)
+    # A loadable bundle folder: Contents/Info.plist, Contents/PkgInfo and the
+    # Mach-O bundle in Contents/MacOS/, exporting the one symbol; anything
+    # unresolved fails the link.
+    string(REPLACE "_" "-" identifier ${P_OUTPUT})  # no "_" in bundle identifiers
+    set_target_properties(${P_NAME} PROPERTIES BUNDLE TRUE BUNDLE_EXTENSION bundle
+      MACOSX_BUNDLE_INFO_PLIST ${VORL_BUNDLE_INFO_PLIST}
+      MACOSX_BUNDLE_GUI_IDENTIFIER org.vorlane.actors.${identifier}
+      MACOSX_BUNDLE_BUNDLE_NAME ${P_OUTPUT}
+      MACOSX_BUNDLE_SHORT_VERSION_STRING ${PROJECT_VERSION}
+      MACOSX_BUNDLE_BUNDLE_VERSION ${PROJECT_VERSION})
     target_link_options(${P_NAME} PRIVATE
-      -Wl,-exported_symbol,_GetActorInfo -Wl,-undefined,error)
+      "LINKER:-exported_symbol,_GetActorInfo" "LINKER:-undefined,error")
+    add_custom_command(TARGET ${P_NAME} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy ${VORL_BUNDLE_PKGINFO} $<TARGET_BUNDLE_CONTENT_DIR:${P_NAME}>/PkgInfo)
   else()
     target_link_options(${P_NAME} PRIVATE -Wl,--version-script=${VORL_EXPORT_MAP})
     # Every symbol resolved when the file is linked, except in the fuzz

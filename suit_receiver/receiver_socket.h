@@ -2,6 +2,7 @@
 // (receiver_socket_posix.cpp) and one Windows (receiver_socket_windows.cpp)
 // implementation beside each other. Error numbers are the platform's own
 // (errno, or WSAGetLastError()), so a taken port reads "socket: bind error
+// 98" on Linux, "socket: bind error 48" on macOS and "socket: bind error
 // 10048" on Windows.
 //
 // Thread-safety: every call acts on the calling thread's socket only;

@@ -1,3 +1,13 @@
+// The POSIX socket calls, for Linux and for macOS (Darwin). Where Darwin
+// differs:
+// - its socket addresses begin with their length (sin_len); Bind fills it in;
+// - SOCK_CLOEXEC does not exist: the descriptor is marked with fcntl;
+// - error numbers are the BSD ones: a taken port is EADDRINUSE 48 there (98
+//   on Linux), so it reads "socket: bind error 48";
+// - a write to a socket that cannot send raises SIGPIPE there unless the
+//   socket has SO_NOSIGPIPE (Linux has MSG_NOSIGNAL per call instead); a
+//   receiver never writes (Close shuts sending down right before closing),
+//   so neither is used.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -33,7 +43,11 @@ bool CReceiverSocket::JoinGroup(Handle socket, const std::string& group) {
 }
 
 bool CReceiverSocket::Bind(Handle socket, const sockaddr_in& address) {
-  return bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+  sockaddr_in bound = address;
+#if defined(__APPLE__)
+  bound.sin_len = sizeof(bound);
+#endif
+  return bind(socket, reinterpret_cast<const sockaddr*>(&bound), sizeof(bound)) == 0;
 }
 
 bool CReceiverSocket::WaitReadable(Handle socket, int milliseconds) {
