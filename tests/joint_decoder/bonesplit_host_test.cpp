@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/allocation_counter.h"
 #include "host/host.h"
 #include "skeleton_builder.h"
 
@@ -273,6 +274,20 @@ class BonesplitSending : public BonesplitInTheHost {
   SkeletonPtr mSkeleton;
   uint64_t mMark = 0;
 };
+
+TEST_F(BonesplitSending, AllocatesNothingForPackagesWhoseLabelsDidNotChange) {
+  if (!vhost::AllocationCountingAvailable()) GTEST_SKIP() << vhost::AllocationCountingUnavailableReason();
+  RelativeTo("torso");
+  mHost.SetInput(*mActor, kOffsetX, CHostValue::Float(0.5));
+  Arrive(kSkeletonTracked);
+  const uint64_t before = vhost::CountedAllocations();
+  for (int frame = 0; frame < 50; ++frame) {
+    mSkeleton->points[0].x = 0.01f * static_cast<float>(frame);
+    ++mSkeleton->update_count;
+    EXPECT_EQ(Arrive(kSkeletonTracked), kAll);
+  }
+  EXPECT_EQ(vhost::CountedAllocations() - before, 0u) << "in 50 arrivals, every coordinate sent";
+}
 
 TEST_F(BonesplitSending, ReportsAnUntrackedBodyOnlyAsUntracked) {
   EXPECT_EQ(Arrive(kSkeletonNotTracked), (std::vector<uint16_t>{1}));
