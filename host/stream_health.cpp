@@ -8,14 +8,6 @@
 #include "host/host.h"
 
 namespace vhost {
-namespace {
-
-constexpr const char* kReceivedOutput = "recv_pkt";
-constexpr const char* kErrorOutput = "error";
-constexpr const char* kPortInput = "recv_ip_port";
-
-}  // namespace
-
 std::string CWatcherHealth::Summary() const {
   std::string text = fmt::format("{}: {} frame(s)", mName, mReceived);
   if (mCounters) {
@@ -26,8 +18,8 @@ std::string CWatcherHealth::Summary() const {
   return text;
 }
 
-bool CStreamHealth::IsWatcher(const CActorInstance& instance) {
-  return instance.FindOutput(kReceivedOutput) != 0 && instance.FindInput(kPortInput) != 0;
+bool CStreamHealth::IsWatcher(const CActorInstance& instance) const {
+  return instance.FindOutput(mProperties.mReceived) != 0 && instance.FindInput(mProperties.mPort) != 0;
 }
 
 void CStreamHealth::TrackWatchers(CHost& host, double now) {
@@ -49,8 +41,10 @@ void CStreamHealth::Update(const CHost& host, double now) {
     CTracked& tracked = mTracked[i];
     CWatcherHealth& health = mHealth[i];
     const CActorInstance& instance = *tracked.mInstance;
-    if (const uint16_t port = instance.FindInput(kPortInput)) health.mPort = instance.Input(port).mValue.AsInteger();
-    if (const uint16_t out = instance.FindOutput(kReceivedOutput)) {
+    if (const uint16_t port = instance.FindInput(mProperties.mPort)) {
+      health.mPort = instance.Input(port).mValue.AsInteger();
+    }
+    if (const uint16_t out = instance.FindOutput(mProperties.mReceived)) {
       const std::string& id = instance.Output(out).mDescriptor.mID;
       const auto fresh = host.OutputsSince(tracked.mMark, &instance, id);
       if (!fresh.empty()) {
@@ -59,7 +53,7 @@ void CStreamHealth::Update(const CHost& host, double now) {
       }
     }
     tracked.mMark = host.Mark();
-    if (const uint16_t error = instance.FindOutput(kErrorOutput)) {
+    if (const uint16_t error = instance.FindOutput(mProperties.mError)) {
       health.mError = instance.Output(error).mValue.Text().value_or("");
     }
     health.mCounters = ReadWatcherStreamCounters(host, instance);

@@ -1,7 +1,8 @@
 // How each watcher's stream is doing, for a person watching a run.
 //
-// A watcher is any instance with a `recv_pkt` output and a `recv_ip_port`
-// input. For each one this tracks the frames it announced on `recv_pkt`, the
+// A watcher is any instance with the outputs and input the caller names
+// (contract/watcher_stream.h lists the watcher's own). For each one this
+// tracks the frames it announced on its trigger output, the
 // datagrams it rejected and the messages it dropped (from the counters at the
 // end of its instance data, when it keeps them), how long ago its last frame
 // came, its current `error` text, and a hint for a person when it has said
@@ -21,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "contract/watcher_stream.h"
 #include "host/watcher_stream_counters.h"
 
 namespace vhost {
@@ -44,8 +46,10 @@ struct CWatcherHealth {
 
 class CStreamHealth {
  public:
-  // `silence`: seconds without a frame before the hint shows.
-  explicit CStreamHealth(double silence = 2.0) : mSilence(silence) {}
+  // `properties`: what a watcher announces its stream on; `silence`: seconds
+  // without a frame before the hint shows.
+  explicit CStreamHealth(CWatcherStreamProperties properties, double silence = 2.0)
+      : mProperties(properties), mSilence(silence) {}
 
   // Starts tracking every live watcher of `host` not yet tracked; `now` is
   // the time the silence is counted from.
@@ -57,7 +61,7 @@ class CStreamHealth {
   const std::vector<CWatcherHealth>& Watchers() const { return mHealth; }
   double Silence() const { return mSilence; }
 
-  static bool IsWatcher(const CActorInstance& instance);
+  bool IsWatcher(const CActorInstance& instance) const;
 
  private:
   struct CTracked {
@@ -65,6 +69,7 @@ class CStreamHealth {
     double mSince;
     uint64_t mMark;
   };
+  CWatcherStreamProperties mProperties;
   double mSilence;
   std::vector<CTracked> mTracked;
   std::vector<CWatcherHealth> mHealth;  // parallel to mTracked

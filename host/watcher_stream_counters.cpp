@@ -18,14 +18,13 @@ T ReadField(const unsigned char* at) {
 }  // namespace
 
 std::optional<CWatcherStreamCounters> ReadWatcherStreamCounters(const void* block, uint64_t blockSize) {
-  if (block == nullptr || blockSize < kWatcherCountersSize) return std::nullopt;
-  const auto* tail = static_cast<const unsigned char*>(block) + (blockSize - kWatcherCountersSize);
-  if (ReadField<uint32_t>(tail) != kWatcherCountersSignature) return std::nullopt;
-  if (ReadField<uint32_t>(tail + 4) < kWatcherCountersVersion) return std::nullopt;
+  if (block == nullptr || blockSize < sizeof(CWatcherStreamCounters)) return std::nullopt;
+  const auto* tail = static_cast<const unsigned char*>(block) + (blockSize - sizeof(CWatcherStreamCounters));
+  if (ReadField<uint32_t>(tail) != CWatcherStreamCounters::kSignature) return std::nullopt;
+  if (ReadField<uint32_t>(tail + 4) < CWatcherStreamCounters::kVersion) return std::nullopt;
+  // Copied, not pointed at: the block need not be aligned for the record.
   CWatcherStreamCounters counters;
-  counters.mFramesAccepted = ReadField<uint64_t>(tail + 8);
-  counters.mDatagramsRejected = ReadField<uint64_t>(tail + 16);
-  counters.mMessagesDropped = ReadField<uint64_t>(tail + 24);
+  std::memcpy(&counters, tail, sizeof counters);
   return counters;
 }
 

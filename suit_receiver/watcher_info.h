@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "contract/watcher_stream.h"
 #include "framework/vorlane_types.h"
 #include "skeleton/skeleton_pkg.h"
-#include "suit_receiver/watcher_stream_counters.h"
 
 struct CMotiWearClient;
 class CMotiWearMessage;

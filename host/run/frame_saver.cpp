@@ -85,7 +85,7 @@ void CFrameSaver::OnRender(CRunLoop& loop, uint64_t mark, Clock::time_point, Clo
         Fail(i, path, error);
         continue;
       }
-      const bool queued = mWorker.TrySubmit([this, i, path, write = std::move(write)] {
+      std::function<void()> job = [this, i, path, write = std::move(write)] {
         std::string why;
         if (write(path, &why)) {
           std::lock_guard<std::mutex> lock(mMutex);
@@ -93,7 +93,14 @@ void CFrameSaver::OnRender(CRunLoop& loop, uint64_t mark, Clock::time_point, Clo
         } else {
           Fail(i, path, why);
         }
-      });
+      };
+      bool queued = mWorker.TrySubmit(job);
+      if (!queued && !loop.Schedule().mPaced) {
+        // Time is counted in ticks: nothing real-time to protect, so the
+        // run waits for the writer rather than lose a frame.
+        mWorker.Drain();
+        queued = mWorker.TrySubmit(std::move(job));
+      }
       if (queued) {
         ++state.mFilesQueued;
       } else {

@@ -6,7 +6,8 @@
 // A frame is read on the host's thread, right after the render that sent
 // it (it is valid only until the next one); encoding and writing the file
 // happen on a picture worker. When the worker is behind, the frame is left
-// out and counted, and the tick goes on.
+// out and counted, and the tick goes on; an unpaced run (time counted in
+// ticks) waits for the worker instead.
 //
 // Thread-safety: the loop's thread; the worker only runs the writes.
 #pragma once

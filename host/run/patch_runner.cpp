@@ -28,6 +28,7 @@ CPatchRunner::CPatchRunner(CPatch patch, CRunOptions options, std::ostream& out)
       mHost(std::make_unique<CHost>()),
       mInstances(mPatch, *mHost, mOut),
       mLoop(*mHost, ScheduleOf(mPatch, mOptions)),
+      mHealth(mOptions.mStreamHealth),
       mExpectations(mPatch, mInstances) {
   mHost->Switches().mPrintAssertions = mOptions.mPrintAssertions;
 }
@@ -46,7 +47,7 @@ void CPatchRunner::Setup() {
     mSaver = std::make_unique<CFrameSaver>(mPatch, mInstances, mOptions.mSaveFrame, mOut);
     mSaver->Prepare();
   }
-  mInstances.LimitImageSizeInputs({"width", "height"});
+  mInstances.LimitImageSizeInputs(mOptions.mImageSizeInputs);
   mInstances.Setup(mOptions.mPluginDirs);
   mExpectations.CountFrom(mInstances.ActivationMark());
   const double printRate = mOptions.mPrintRate.value_or(mPatch.mPrintRate);

@@ -50,6 +50,12 @@ struct CRunOptions {
   FSaveFrame mSaveFrame;
   // When set, every report and the final summary as JSON Lines.
   std::ostream* mJson = nullptr;
+  // What watchers announce their streams on; when set, each watcher's stream
+  // health comes with the rate lines and the summary.
+  std::optional<CWatcherStreamProperties> mStreamHealth;
+  // Numeric inputs refused above the image buffers' size limit (video
+  // actors' picture sizes).
+  std::vector<std::string> mImageSizeInputs;
 };
 
 // Exit statuses of a run.

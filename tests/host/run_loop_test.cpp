@@ -38,7 +38,7 @@ class CJournal : public vhost::CRunObserver {
 class RunLoop : public testing::Test {
  protected:
   void SetUp() override {
-    mActor = &mHost.Spawn(vhost::LoadPlugin(BuiltPluginPath("vorl_test_actor")), "a");
+    mActor = &mHost.Spawn(vhost::LoadPlugin(BuiltPluginPath("test_actor")), "a");
     mSchedule.mPaced = false;
     mSchedule.mTickRate = 10;
   }
@@ -64,7 +64,7 @@ TEST_F(RunLoop, EndsAtTheTickCountOrTheDurationAndTellsEachObserverOnce) {
   EXPECT_EQ(mHost.LastOutput(*mActor, "tick")->mValue.AsInteger(), 7) << "every tick reached the actor";
 
   vhost::CHost other;
-  other.Spawn(vhost::LoadPlugin(BuiltPluginPath("vorl_test_actor")), "b");
+  other.Spawn(vhost::LoadPlugin(BuiltPluginPath("test_actor")), "b");
   mSchedule.mTickLimit.reset();
   mSchedule.mDuration = 1.25;  // unpaced: 10 ticks a second of tick time
   vhost::CRunLoop timed(other, mSchedule);
@@ -82,7 +82,7 @@ TEST_F(RunLoop, AStopFlagOrAnObserverEndsItAndADrainKeepsTickingWithoutRenders) 
   EXPECT_EQ(mJournal.mEvents, (std::vector<std::string>{"start", "finish"}));
 
   vhost::CHost host;
-  host.Spawn(vhost::LoadPlugin(BuiltPluginPath("vorl_test_actor")), "b");
+  host.Spawn(vhost::LoadPlugin(BuiltPluginPath("test_actor")), "b");
   mSchedule.mRenderRate = 10;  // one request a tick
   CJournal journal;
   journal.mEndAfterTicks = 4;
@@ -108,7 +108,7 @@ TEST_F(RunLoop, RenderRequestsFollowTheirRateAndThoseBeyondATickPeriodAreDropped
   EXPECT_EQ(loop.RendersDropped(), 0u);
 
   vhost::CHost host;
-  host.Spawn(vhost::LoadPlugin(BuiltPluginPath("vorl_test_actor")), "b");
+  host.Spawn(vhost::LoadPlugin(BuiltPluginPath("test_actor")), "b");
   mSchedule.mTickLimit = 2;
   mSchedule.mTickRate = 1;
   mSchedule.mRenderRate = 1000;  // far more than a tick period holds

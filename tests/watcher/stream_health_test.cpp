@@ -34,7 +34,7 @@ std::vector<unsigned char> BlockWithRecord(size_t size, uint32_t signature) {
 }
 
 TEST(WatcherStreamCounters, ReadOnlyFromARecordAtTheEndOfTheBlock) {
-  const auto block = BlockWithRecord(200, vhost::kWatcherCountersSignature);
+  const auto block = BlockWithRecord(200, CWatcherStreamCounters::kSignature);
   const auto counters = vhost::ReadWatcherStreamCounters(block.data(), block.size());
   ASSERT_TRUE(counters);
   EXPECT_EQ(counters->mFramesAccepted, 7u);
@@ -74,7 +74,7 @@ class WatcherHealth : public ::testing::Test {
 TEST_F(WatcherHealth, CountsFramesAndHintsAfterTheSilence) {
   const uint16_t port = FindFreeUdpPort();
   Watch(port);
-  vhost::CStreamHealth health(2.0);
+  vhost::CStreamHealth health(kWatcherStreamProperties, 2.0);
   health.TrackWatchers(mHost, 0.0);
   ASSERT_EQ(health.Watchers().size(), 1u);
   const auto datagram = EncodeSuitFrame(CWalkingFigure(0).FrameAt("E46", 0.0, 1));
@@ -109,7 +109,7 @@ TEST_F(WatcherHealth, ABindFailureShowsAsTheErrorNotAsSilence) {
   const int holder = OccupyUdpPort(port);
   ASSERT_GE(holder, 0);
   Watch(port);
-  vhost::CStreamHealth health(2.0);
+  vhost::CStreamHealth health(kWatcherStreamProperties, 2.0);
   health.TrackWatchers(mHost, 0.0);
   ASSERT_TRUE(WaitUntil([&] {
     mHost.Tick();

@@ -16,7 +16,7 @@
 #include "host/run/patch_runner.h"
 #include "suit_receiver/motiwear_pro.h"
 #include "suit_receiver/watcher_info.h"
-#include "suit_receiver/watcher_stream_counters.h"
+#include "contract/watcher_stream.h"
 #include "tests/suit_receiver/udp_test_support.h"
 #include "tools/suitsim/suit_frame.h"
 #include "tools/suitsim/walking_figure.h"

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "contract/watcher_stream.h"
 #include "host/gl/gl_image_buffer_backend.h"
 #include "host/gl/png_writer.h"
 #include "host/host_error.h"
@@ -110,6 +111,10 @@ int RunPatch(const std::string& file, vhost::CRunOptions options, const std::str
     vhost::CPatch patch = vhost::ReadPatchFile(file);
     if (video == "gl" || (video == "auto" && patch.mRenderRate > 0)) UseGLImageBuffers(options);
     for (auto& dir : DefaultPluginDirs()) options.mPluginDirs.push_back(dir);
+    options.mStreamHealth = kWatcherStreamProperties;
+    // A picture size beyond what the buffers hold would only show later as
+    // frames that never come.
+    options.mImageSizeInputs = {"width", "height"};
     const std::string title = "actorhost: " + std::filesystem::path(file).filename().string();
     vhost::CPatchRunner runner(std::move(patch), std::move(options), std::cout);
 #ifdef VORL_HAVE_PREVIEW_WINDOW

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <memory>
 
+#include "contract/watcher_stream.h"
 #include "host/gl/gl_image_buffer_backend.h"
 #include "host/gl/numbered_frame_writer.h"
 #include "host/host.h"
@@ -162,7 +163,7 @@ int RunDemo(const SDemoOptions& options) {
   schedule.mRenderRate = options.mRenderRate;
   schedule.mDuration = options.mDuration;
   vhost::CRunLoop loop(host, schedule);
-  vhost::CStreamHealthObserver health;
+  vhost::CStreamHealthObserver health(kWatcherStreamProperties);
   CStreamLatency latency(streams);
   CDemoPictures pictures(streams, *gl, (output / "frames").string(), options.mSaveEvery, !options.mSoak);
   CDemoView view(options, port, streams, health, pictures, split, StdoutIsTerminal());
