@@ -120,7 +120,7 @@ function(add_project_test)
   add_executable(${T_NAME} ${T_SOURCES})
   if(T_NEEDS_DISPLAY AND WIN32 AND CMAKE_CROSSCOMPILING_EMULATOR)
     set_target_properties(${T_NAME} PROPERTIES
-      CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/wine_with_display.sh)
+      CROSSCOMPILING_EMULATOR "bash;${PROJECT_SOURCE_DIR}/tools/wine_with_display.sh")
     list(APPEND T_LABELS display)
   endif()
   target_compile_options(${T_NAME} PRIVATE ${VORL_WARNINGS})

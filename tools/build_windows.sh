@@ -19,9 +19,10 @@ esac
 bash tools/install_deps.sh g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 \
   libz-mingw-w64-dev xvfb xauth
 
+start=$SECONDS
 cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 cmake --build build-windows
-echo "== DLLs in build-windows/plugins:"
+echo "== built in $((SECONDS - start)) s; DLLs in build-windows/plugins:"
 ls build-windows/plugins/*.dll
 
 if ((run_tests)); then
@@ -38,11 +39,13 @@ if ((run_tests)); then
   # (label "display", each with an X server of its own) run only once every
   # other Wine process has ended.
   status=0
+  start=$SECONDS
   echo "== tests under Wine"
   ctest --test-dir build-windows --output-on-failure -j2 -LE display || status=1
   wineserver -w 2>/dev/null || true
   echo "== tests under Wine with a display (Xvfb)"
   ctest --test-dir build-windows --output-on-failure -L display || status=1
   wineserver -k 2>/dev/null || true
+  echo "== tests under Wine: $((SECONDS - start)) s"
   exit "$status"
 fi

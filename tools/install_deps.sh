@@ -6,7 +6,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-14 libclang-rt-14-dev googletest libgtest-dev libgmock-dev
           libbenchmark-dev libcli11-dev libfmt-dev libegl-dev libgl-dev libglu1-mesa-dev
-          libegl-mesa0 libgl1-mesa-dri libpng-dev valgrind)
+          libegl-mesa0 libgl1-mesa-dri libpng-dev zlib1g-dev valgrind)
 packages+=(nlohmann-json3-dev)  # actorhost validate: its JSON report; the demo's summary.json
 packages+=(libpcap-dev tcpdump libgif-dev)  # suitsim's pcap captures; the demo's animation
 packages+=(libglfw3-dev xvfb xauth)  # the live preview window; its tests run under xvfb-run
