@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "host/entry_point_call.h"
 #include "host/four_char_code.h"
 #include "host/host_error.h"
 #include "host/input_conversion.h"
@@ -43,7 +44,11 @@ const char* StateName(CActorInstance::EState state) {
 // Makes a host Current() for the length of a call into plug-in code; nests.
 class CDrivingScope {
  public:
-  explicit CDrivingScope(CHost* host) : mPrevious(gDrivingHost.exchange(host)) {}
+  explicit CDrivingScope(CHost* host) : mPrevious(gDrivingHost.exchange(host)) {
+    // Plug-in threads that call services while this call runs cannot read
+    // the switches; they read this copy.
+    host->mPrintViolationsOffThread.store(host->mSwitches.mPrintViolations, std::memory_order_relaxed);
+  }
   ~CDrivingScope() { gDrivingHost.store(mPrevious); }
   CDrivingScope(const CDrivingScope&) = delete;
   CDrivingScope& operator=(const CDrivingScope&) = delete;
@@ -101,6 +106,7 @@ void CHost::Create(CActorInstance& instance) {
   }
   CDrivingScope scope(this);
   instance.mState = CActorInstance::EState::kCreated;
+  CEntryPointCall call(instance.Name(), "CreateActor");
   instance.Plugin().mCreateActor(Parameters(), instance.Info());
 }
 
@@ -111,7 +117,10 @@ void CHost::Activate(CActorInstance& instance) {
   }
   CDrivingScope scope(this);
   instance.mState = CActorInstance::EState::kActive;
-  instance.Plugin().mActivateActor(Parameters(), instance.Info(), 1);
+  {
+    CEntryPointCall call(instance.Name(), "ActivateActor", CEntryPointCall::EArgument::kDecimal, 1);
+    instance.Plugin().mActivateActor(Parameters(), instance.Info(), 1);
+  }
   // The watcher resets its settings at activation and relies on getting
   // every input again right after it.
   // Counted wider than an index: 65,535 inputs must not wrap the count to 0.
@@ -128,7 +137,10 @@ void CHost::Deactivate(CActorInstance& instance) {
     throw CHostError(fmt::format("Deactivate: '{}' is {}", instance.Name(), StateName(instance.mState)));
   }
   CDrivingScope scope(this);
-  instance.Plugin().mActivateActor(Parameters(), instance.Info(), 0);
+  {
+    CEntryPointCall call(instance.Name(), "ActivateActor", CEntryPointCall::EArgument::kDecimal, 0);
+    instance.Plugin().mActivateActor(Parameters(), instance.Info(), 0);
+  }
   instance.mState = CActorInstance::EState::kInactive;
   const size_t left = mReceivers.CountWithRefcon(instance.Info());
   if (left != 0) {
@@ -143,7 +155,10 @@ void CHost::Dispose(CActorInstance& instance) {
     throw CHostError(fmt::format("Dispose: '{}' is {}", instance.Name(), StateName(instance.mState)));
   }
   CDrivingScope scope(this);
-  instance.Plugin().mDisposeActor(Parameters(), instance.Info());
+  {
+    CEntryPointCall call(instance.Name(), "DisposeActor");
+    instance.Plugin().mDisposeActor(Parameters(), instance.Info());
+  }
   instance.mState = CActorInstance::EState::kDisposed;
   mWires.ForgetInstance(instance);
 }
@@ -153,6 +168,14 @@ CActorInstance& CHost::Spawn(const CPlugin& plugin, std::string name) {
   Create(instance);
   Activate(instance);
   return instance;
+}
+
+const std::string& CHost::NameOfRecord(const void* info) const {
+  static const std::string kNone;
+  for (const auto& instance : mInstances) {
+    if (instance->RecordBytes() == info) return instance->Name();
+  }
+  return kNone;
 }
 
 CActorInstance* CHost::FindInstance(std::string_view name) {
@@ -256,6 +279,7 @@ CMessageDelivery CHost::SendMessage(uint32_t kind, uint16_t arg, const void* dat
     if (!receiver) continue;
     ++mCounters.mMessagesDelivered;
     ++delivery.mReceivers;
+    CEntryPointCall call(NameOfRecord(receiver->mRefcon), "ReceiveMessage", CEntryPointCall::EArgument::kHex, kind);
     delivery.mResults.push_back(receiver->mReceiver(Parameters(), kind, arg,
                                                     static_cast<const uint8_t*>(data), length,
                                                     receiver->mRefcon));
@@ -280,6 +304,7 @@ CMessageDelivery CHost::LoseContext(int32_t number) {
 void CHost::CallGetHelpString(CActorInstance& instance, uint8_t kind, uint16_t index, char* buffer,
                               uint32_t size) {
   CDrivingScope scope(this);
+  CEntryPointCall call(instance.Name(), "GetHelpString");
   instance.Plugin().mGetHelpString(Parameters(), instance.Info(), kind, index, buffer, size);
 }
 
@@ -295,6 +320,7 @@ std::optional<std::string> CHost::ValueToString(CActorInstance& instance, uint8_
   CDrivingScope scope(this);
   CHostValue copy = value;
   std::array<char, 257> text{};
+  CEntryPointCall call(instance.Name(), "PropertyValueToString");
   if (instance.Plugin().mPropertyValueToString(Parameters(), instance.Info(), kind, index,
                                                copy.Record(), text.data()) == 0) {
     return std::nullopt;
@@ -307,6 +333,7 @@ std::optional<CHostValue> CHost::StringToValue(CActorInstance& instance, uint8_t
   if (instance.Plugin().mPropertyStringToValue == nullptr) return std::nullopt;
   CDrivingScope scope(this);
   CHostValue value = CHostValue::FromRaw(0, 0);
+  CEntryPointCall call(instance.Name(), "PropertyStringToValue");
   if (instance.Plugin().mPropertyStringToValue(Parameters(), instance.Info(), kind, index,
                                                text.c_str(), value.Record()) == 0) {
     return std::nullopt;
@@ -317,6 +344,7 @@ std::optional<CHostValue> CHost::StringToValue(CActorInstance& instance, uint8_t
 CActorArea CHost::GetActorDefinedArea(CActorInstance& instance) {
   CDrivingScope scope(this);
   CActorArea area;
+  CEntryPointCall call(instance.Name(), "GetActorDefinedArea");
   area.mResult = instance.Plugin().mGetActorDefinedArea(Parameters(), instance.Info(), &area.mWidth,
                                                         &area.mHeight, &area.mThird, &area.mFourth);
   return area;
@@ -326,6 +354,7 @@ void CHost::DrawActorDefinedArea(CActorInstance& instance, uint16_t part, uint8_
   CDrivingScope scope(this);
   alignas(8) std::array<int16_t, 4> area{0, 0, 100, 100};
   alignas(8) std::array<int16_t, 4> other{0, 0, 100, 100};
+  CEntryPointCall call(instance.Name(), "DrawActorDefinedArea");
   instance.Plugin().mDrawActorDefinedArea(Parameters(), instance.Info(), nullptr, part, 0,
                                           reinterpret_cast<Rect*>(area.data()),
                                           reinterpret_cast<Rect*>(other.data()), state);
@@ -357,12 +386,30 @@ void CHost::ClearViolations() {
 }
 
 void CHost::ReportViolation(std::string text) {
-  // The switches belong to the main thread; a report from elsewhere is
-  // always printed rather than read them.
+  // The switches belong to the main thread; a report from elsewhere reads
+  // the copy taken when the host last called into plug-in code.
   const bool mainThread = std::this_thread::get_id() == mMainThread;
-  if (!mainThread || mSwitches.mPrintViolations) std::cerr << "actorhost: violation: " << text << '\n';
+  const bool print = mainThread ? mSwitches.mPrintViolations
+                                : mPrintViolationsOffThread.load(std::memory_order_relaxed);
+  if (print) std::cerr << "actorhost: violation: " << text << '\n';
   std::lock_guard lock(mViolationMutex);
   mViolations.push_back(std::move(text));
+}
+
+std::vector<std::string> CHost::HostFaults() const {
+  std::lock_guard lock(mViolationMutex);
+  return mHostFaults;
+}
+
+void CHost::ReportHostFault(std::string text) {
+  std::cerr << "actorhost: host fault: " << text << '\n';
+  std::lock_guard lock(mViolationMutex);
+  mHostFaults.push_back(std::move(text));
+}
+
+void CHost::CheckGuardBytes() {
+  for (std::string& damage : mMemory.CheckAllGuards()) ReportViolation(damage + "; found at the end");
+  mVideo.CheckGuardBytes();
 }
 
 void CHost::SetImageBufferBackend(std::unique_ptr<CImageBufferBackend> backend) {

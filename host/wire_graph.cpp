@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "host/entry_point_call.h"
 #include "host/input_conversion.h"
 
 namespace vhost {
@@ -31,6 +32,7 @@ void CWireGraph::Deliver(VorlaneParameters* parameters, CActorInstance& instance
   CHostValue old = std::move(slot.mValue);
   slot.mValue = std::move(value);
   ++mDepth;
+  CEntryPointCall call(instance.Name(), "HandlePropertyChangeValue", CEntryPointCall::EArgument::kDecimal, index);
   instance.Plugin().mHandlePropertyChangeValue(parameters, instance.Info(), index, old.Record(),
                                                slot.mValue.Record(), flag);
   --mDepth;

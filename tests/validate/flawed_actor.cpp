@@ -8,12 +8,15 @@
 //   FLAW_BAD_DEFINITION   declares its last property without the closing CR
 //   FLAW_RECEIVER_LEFT    leaves its message receiver registered at deactivation
 //   FLAW_PACKAGE_FREED    frees its published package without publishing null first
+//   FLAW_WRITE_PAST_BLOCK writes one byte past its instance block in CreateActor
+//   FLAW_OFF_THREAD_CALL  calls a service from a thread it starts at activation
 //
 // Inputs: label (string), skeleton_in (data=skel), count (int). Outputs:
 // skeleton (data=skel, a 1-point package per tick) and text ("label: ...").
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "tests/host/raw_contract.h"
 
@@ -86,7 +89,11 @@ void GetHelpString(VorlaneParameters* params, ActorInfo* info, uint8_t kind, uin
 }
 
 void CreateActor(VorlaneParameters* params, ActorInfo* info) {
-  WriteAt<void*>(info, 592, Service<AllocFn>(params, 0x118)(sizeof(FlawedData), 1));
+  void* block = Service<AllocFn>(params, 0x118)(sizeof(FlawedData), 1);
+  WriteAt<void*>(info, 592, block);
+#ifdef FLAW_WRITE_PAST_BLOCK
+  if (block != nullptr) static_cast<unsigned char*>(block)[sizeof(FlawedData)] = 1;
+#endif
 }
 
 uint16_t DisposeActor(VorlaneParameters* params, ActorInfo* info) {
@@ -110,6 +117,11 @@ void ActivateActor(VorlaneParameters* params, ActorInfo* info, uint8_t active) {
     if (data->mReceiver == nullptr) {
       data->mReceiver = Service<RegisterFn>(params, 0x8)(&ReceiveMessage, 0, 0x80, info, 0, info);
     }
+#ifdef FLAW_OFF_THREAD_CALL
+    uint32_t outputs = 0;
+    void* ref = Ref(info);
+    std::thread([params, ref, &outputs] { Service<CountFn>(params, 0xd0)(ref, 2, &outputs); }).join();
+#endif
     return;
   }
 #ifndef FLAW_RECEIVER_LEFT
