@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "host/allocation_counter.h"
+#include "host/entry_point_call.h"
 #include "host/four_char_code.h"
 #include "host/host_error.h"
 #include "host/input_conversion.h"
@@ -44,7 +45,11 @@ const char* StateName(CActorInstance::EState state) {
 // Makes a host Current() for the length of a call into plug-in code; nests.
 class CDrivingScope {
  public:
-  explicit CDrivingScope(CHost* host) : mPrevious(gDrivingHost.exchange(host)) {}
+  explicit CDrivingScope(CHost* host) : mPrevious(gDrivingHost.exchange(host)) {
+    // Plug-in threads that call services while this call runs cannot read
+    // the switches; they read this copy.
+    host->mPrintViolationsOffThread.store(host->mSwitches.mPrintViolations, std::memory_order_relaxed);
+  }
   ~CDrivingScope() { gDrivingHost.store(mPrevious); }
   CDrivingScope(const CDrivingScope&) = delete;
   CDrivingScope& operator=(const CDrivingScope&) = delete;
@@ -102,6 +107,7 @@ void CHost::Create(CActorInstance& instance) {
   }
   CDrivingScope scope(this);
   instance.mState = CActorInstance::EState::kCreated;
+  CEntryPointCall call(instance.Name(), "CreateActor");
   const CCountedPluginCall counted;
   instance.Plugin().mCreateActor(Parameters(), instance.Info());
 }
@@ -114,6 +120,7 @@ void CHost::Activate(CActorInstance& instance) {
   CDrivingScope scope(this);
   instance.mState = CActorInstance::EState::kActive;
   {
+    CEntryPointCall call(instance.Name(), "ActivateActor", CEntryPointCall::EArgument::kDecimal, 1);
     const CCountedPluginCall counted;
     instance.Plugin().mActivateActor(Parameters(), instance.Info(), 1);
   }
@@ -134,6 +141,7 @@ void CHost::Deactivate(CActorInstance& instance) {
   }
   CDrivingScope scope(this);
   {
+    CEntryPointCall call(instance.Name(), "ActivateActor", CEntryPointCall::EArgument::kDecimal, 0);
     const CCountedPluginCall counted;
     instance.Plugin().mActivateActor(Parameters(), instance.Info(), 0);
   }
@@ -152,6 +160,7 @@ void CHost::Dispose(CActorInstance& instance) {
   }
   CDrivingScope scope(this);
   {
+    CEntryPointCall call(instance.Name(), "DisposeActor");
     const CCountedPluginCall counted;
     instance.Plugin().mDisposeActor(Parameters(), instance.Info());
   }
@@ -164,6 +173,14 @@ CActorInstance& CHost::Spawn(const CPlugin& plugin, std::string name) {
   Create(instance);
   Activate(instance);
   return instance;
+}
+
+const std::string& CHost::NameOfRecord(const void* info) const {
+  static const std::string kNone;
+  for (const auto& instance : mInstances) {
+    if (instance->RecordBytes() == info) return instance->Name();
+  }
+  return kNone;
 }
 
 CActorInstance* CHost::FindInstance(std::string_view name) {
@@ -279,6 +296,7 @@ CMessageDelivery CHost::SendMessageTo(void* handle, uint32_t kind, uint16_t arg,
   ++delivery.mReceivers;
   intptr_t result = 0;
   {
+    CEntryPointCall call(NameOfRecord(receiver->mRefcon), "ReceiveMessage", CEntryPointCall::EArgument::kHex, kind);
     const CCountedPluginCall counted;
     result = receiver->mReceiver(Parameters(), kind, arg, static_cast<const uint8_t*>(data), length,
                                  receiver->mRefcon);
@@ -304,6 +322,7 @@ CMessageDelivery CHost::LoseContext(int32_t number) {
 void CHost::CallGetHelpString(CActorInstance& instance, uint8_t kind, uint16_t index, char* buffer,
                               uint32_t size) {
   CDrivingScope scope(this);
+  CEntryPointCall call(instance.Name(), "GetHelpString");
   const CCountedPluginCall counted;
   instance.Plugin().mGetHelpString(Parameters(), instance.Info(), kind, index, buffer, size);
 }
@@ -320,6 +339,7 @@ std::optional<std::string> CHost::ValueToString(CActorInstance& instance, uint8_
   CDrivingScope scope(this);
   CHostValue copy = value;
   std::array<char, 257> text{};
+  CEntryPointCall call(instance.Name(), "PropertyValueToString");
   uint8_t wrote = 0;
   {
     const CCountedPluginCall counted;
@@ -335,6 +355,7 @@ std::optional<CHostValue> CHost::StringToValue(CActorInstance& instance, uint8_t
   if (instance.Plugin().mPropertyStringToValue == nullptr) return std::nullopt;
   CDrivingScope scope(this);
   CHostValue value = CHostValue::FromRaw(0, 0);
+  CEntryPointCall call(instance.Name(), "PropertyStringToValue");
   uint8_t filled = 0;
   {
     const CCountedPluginCall counted;
@@ -348,6 +369,7 @@ std::optional<CHostValue> CHost::StringToValue(CActorInstance& instance, uint8_t
 CActorArea CHost::GetActorDefinedArea(CActorInstance& instance) {
   CDrivingScope scope(this);
   CActorArea area;
+  CEntryPointCall call(instance.Name(), "GetActorDefinedArea");
   const CCountedPluginCall counted;
   area.mResult = instance.Plugin().mGetActorDefinedArea(Parameters(), instance.Info(), &area.mWidth,
                                                         &area.mHeight, &area.mThird, &area.mFourth);
@@ -358,6 +380,7 @@ void CHost::DrawActorDefinedArea(CActorInstance& instance, uint16_t part, uint8_
   CDrivingScope scope(this);
   alignas(8) std::array<int16_t, 4> area{0, 0, 100, 100};
   alignas(8) std::array<int16_t, 4> other{0, 0, 100, 100};
+  CEntryPointCall call(instance.Name(), "DrawActorDefinedArea");
   const CCountedPluginCall counted;
   instance.Plugin().mDrawActorDefinedArea(Parameters(), instance.Info(), nullptr, part, 0,
                                           reinterpret_cast<Rect*>(area.data()),
@@ -390,12 +413,30 @@ void CHost::ClearViolations() {
 }
 
 void CHost::ReportViolation(std::string text) {
-  // The switches belong to the main thread; a report from elsewhere is
-  // always printed rather than read them.
+  // The switches belong to the main thread; a report from elsewhere reads
+  // the copy taken when the host last called into plug-in code.
   const bool mainThread = std::this_thread::get_id() == mMainThread;
-  if (!mainThread || mSwitches.mPrintViolations) std::cerr << "actorhost: violation: " << text << '\n';
+  const bool print = mainThread ? mSwitches.mPrintViolations
+                                : mPrintViolationsOffThread.load(std::memory_order_relaxed);
+  if (print) std::cerr << "actorhost: violation: " << text << '\n';
   std::lock_guard lock(mViolationMutex);
   mViolations.push_back(std::move(text));
+}
+
+std::vector<std::string> CHost::HostFaults() const {
+  std::lock_guard lock(mViolationMutex);
+  return mHostFaults;
+}
+
+void CHost::ReportHostFault(std::string text) {
+  std::cerr << "actorhost: host fault: " << text << '\n';
+  std::lock_guard lock(mViolationMutex);
+  mHostFaults.push_back(std::move(text));
+}
+
+void CHost::CheckGuardBytes() {
+  for (std::string& damage : mMemory.CheckAllGuards()) ReportViolation(damage + "; found at the end");
+  mVideo.CheckGuardBytes();
 }
 
 void CHost::SetImageBufferBackend(std::unique_ptr<CImageBufferBackend> backend) {

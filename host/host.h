@@ -92,6 +92,7 @@ struct CHostSwitches {
   bool mFailGetPropertyCount = false;     // returns kErrSwitchedOff
   bool mPrintAssertions = true;           // AssertionFailed also prints to stderr
   bool mPrintViolations = true;           // violations also print to stderr
+  bool mFailInServiceHandlers = false;    // every service handler throws (a host fault)
   uint16_t mPictureWidth = 64;            // what LoadActorPicture reports
   uint16_t mPictureHeight = 48;
 };
@@ -228,6 +229,15 @@ class CHost {
   void ClearAssertions() { mAssertions.clear(); }
   std::vector<std::string> Violations() const;
   void ClearViolations();
+  // Faults of the host itself seen while serving a plug-in (a service
+  // handler that threw): not the plug-in's doing, but the service did not do
+  // its work. Always printed to stderr as well.
+  std::vector<std::string> HostFaults() const;
+  void ReportHostFault(std::string text);
+  // Reports a violation for every live AllocateMemory block and image buffer
+  // whose guard bytes a plug-in overwrote (freed ones are checked as they
+  // go); for the end of a test or run. Each damaged block is reported once.
+  void CheckGuardBytes();
   // Image buffers created and not yet disposed.
   size_t LiveImageBuffers() const { return mVideo.LiveImageBuffers(); }
   // Replaces the backend of the image buffer services. REQUIRES: no live buffers.
@@ -243,10 +253,16 @@ class CHost {
   friend class CDrivingScope;
 
   CActorInstance* LiveInstanceOfRef(void* ref, const char* service);
+  // The name of the instance whose ActorInfo record this is; empty for any
+  // other pointer.
+  const std::string& NameOfRecord(const void* info) const;
   void RequireIndex(const CActorInstance& instance, uint16_t index, bool input) const;
   void ReportViolation(std::string text);
   void RecordOutput(CActorInstance& instance, uint16_t index, const COutputSlot& slot);
   void CheckOutputType(CActorInstance& instance, uint16_t index, const COutputSlot& slot);
+  // A producer publishes a null data value before it frees its package: a
+  // block about to be freed must not be the last value of any data output.
+  void CheckFreedBlockIsNotPublished(const void* block, uint64_t size);
 
   // Service handlers (service_table.cpp lists them; host_services.cpp
   // defines them). Each takes exactly the arguments of its C service.
@@ -298,8 +314,10 @@ class CHost {
   uint32_t mNextInstanceSerial = 1;
   uint64_t mTicks = 0;
 
+  std::atomic<bool> mPrintViolationsOffThread{true};  // mSwitches.mPrintViolations, for other threads
   mutable std::mutex mViolationMutex;
   std::vector<std::string> mViolations;  // GUARDED_BY(mViolationMutex)
+  std::vector<std::string> mHostFaults;  // GUARDED_BY(mViolationMutex)
 
   // Parts that report violations; declared last so they go first.
   CWireGraph mWires{[this](std::string text) { ReportViolation(std::move(text)); }};

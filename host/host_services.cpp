@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "host/entry_point_call.h"
 #include "host/four_char_code.h"
 #include "host/host.h"
 #include "host/input_conversion.h"
@@ -303,10 +304,35 @@ uint16_t CHost::SvcGetPropertyDisplayName(void* ref, uint8_t kind, uint16_t inde
 
 void* CHost::SvcAllocateMemory(uint64_t size, uint32_t zeroFill) {
   mMemory.SetFailing(mSwitches.mFailAllocateMemory);
-  return mMemory.Allocate(size, zeroFill);
+  CMemoryLedger::CAllocationSite site;
+  if (const CEntryPointCall* call = CEntryPointCall::Current()) site = {call->Instance(), call->Describe()};
+  return mMemory.Allocate(size, zeroFill, std::move(site));
+}
+
+void CHost::CheckFreedBlockIsNotPublished(const void* block, uint64_t size) {
+  const auto* begin = static_cast<const unsigned char*>(block);
+  const auto* end = begin + std::max<uint64_t>(size, 1);
+  for (const auto& instance : mInstances) {
+    if (!instance->IsLive()) continue;
+    for (size_t i = 1; i <= instance->OutputCount(); ++i) {
+      const COutputSlot& slot = instance->Output(static_cast<uint16_t>(i));
+      if (!slot.mSent || slot.mValue.Type() != layout::kTypeData) continue;
+      const auto* published = static_cast<const unsigned char*>(slot.mValue.AsPointer());
+      if (published == nullptr || published < begin || published >= end) continue;
+      ReportViolation(fmt::format("'{}' freed a block that is still the last value of its output {} ('{}'), "
+                                  "in {} (publish a null data value before freeing a published package)",
+                                  instance->Name(), i, slot.mDisplayName, CEntryPointCall::DescribeCurrent()));
+    }
+  }
 }
 
 uint16_t CHost::SvcFreeMemory(void* block) {
+  if (const auto size = mMemory.BlockSize(block)) {
+    CheckFreedBlockIsNotPublished(block, *size);
+    if (auto damage = mMemory.GuardDamage(block)) {
+      ReportViolation(fmt::format("{}; found when it was freed in {}", *damage, CEntryPointCall::DescribeCurrent()));
+    }
+  }
   if (mMemory.Free(block) == CMemoryLedger::EFree::kUnknown) {
     ReportViolation(fmt::format("FreeMemory of {}, which is not a live block of this host", block));
     return kErrBadArgument;

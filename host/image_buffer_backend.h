@@ -11,6 +11,7 @@
 // Thread-safety: called on the host's main thread only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vhost {
@@ -28,6 +29,10 @@ class CImageBufferBackend {
   virtual void* EndDraw(void* buffer) = 0;
   // The largest width or height Create accepts; 0 when the backend sets none.
   virtual int32_t MaxImageSize() { return 0; }
+  // The size of every buffer record when the backend allocates them with
+  // AllocateGuarded (guarded_block.h), so that the host can check the guard
+  // bytes around them; 0 when its records have none.
+  virtual size_t GuardedRecordSize() const { return 0; }
 };
 
 }  // namespace vhost

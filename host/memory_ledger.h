@@ -7,13 +7,21 @@
 // by the caller; FreeMemory(null) is allowed. Blocks still live when the
 // ledger is destroyed are freed then (after the host has reported them).
 //
+// Every block has guard bytes on both sides (guarded_block.h) and remembers
+// the instance and entry point it was allocated in, so that a write outside
+// it can be reported with both when the block is freed or checked.
+//
 // Thread-safety: none; used on the host's main thread only.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <unordered_map>
+#include <vector>
+
+#include "host/guarded_block.h"
 
 namespace vhost {
 
@@ -24,10 +32,26 @@ class CMemoryLedger {
   CMemoryLedger& operator=(const CMemoryLedger&) = delete;
   ~CMemoryLedger();
 
-  // Null when failing is switched on (counted in FailedCount()).
-  void* Allocate(uint64_t size, uint32_t zeroFill);
+  // Where a block was allocated: the instance (empty when none) and the
+  // entry point ("CreateActor").
+  struct CAllocationSite {
+    std::string mInstance;
+    std::string mEntryPoint;
+  };
+
+  // Null when failing is switched on (counted in FailedCount()). The block is
+  // aligned to 16 bytes.
+  void* Allocate(uint64_t size, uint32_t zeroFill, CAllocationSite site = {});
   enum class EFree { kFreed, kNull, kUnknown };
   EFree Free(void* block);
+
+  // A write outside a live block, described for a report ("'a' wrote 1
+  // byte(s) past the end of its 24-byte AllocateMemory block (allocated in
+  // CreateActor)"); nothing when its guards are whole or it was reported
+  // already.
+  std::optional<std::string> GuardDamage(const void* block);
+  // The same for every live block, each reported once.
+  std::vector<std::string> CheckAllGuards();
 
   void SetFailing(bool failing) { mFailing = failing; }
   bool Failing() const { return mFailing; }
@@ -42,11 +66,18 @@ class CMemoryLedger {
   std::optional<uint64_t> BlockSize(const void* block) const {
     const auto it = mBlocks.find(const_cast<void*>(block));
     if (it == mBlocks.end()) return std::nullopt;
-    return it->second;
+    return it->second.mSize;
   }
 
  private:
-  std::unordered_map<void*, uint64_t> mBlocks;  // block -> requested size
+  struct CBlock {
+    uint64_t mSize;  // as requested
+    CAllocationSite mSite;
+    bool mDamageReported = false;
+  };
+  std::optional<std::string> Describe(const void* block, CBlock& entry);
+
+  std::unordered_map<void*, CBlock> mBlocks;
   uint64_t mLiveBytes = 0;
   uint64_t mAllocations = 0;
   uint64_t mFrees = 0;

@@ -1,12 +1,19 @@
 #include "host/placeholder_image_backend.h"
 
+#include "host/guarded_block.h"
 #include "host/record_layout.h"
 
 namespace vhost {
 
+CPlaceholderImageBackend::CBuffer::CBuffer()
+    : mRecord(static_cast<unsigned char*>(AllocateGuarded(kRecordSize, 0))) {}
+
+CPlaceholderImageBackend::CBuffer::~CBuffer() { FreeGuarded(mRecord, kRecordSize); }
+
 void* CPlaceholderImageBackend::Create(int32_t context, int32_t w, int32_t h, uint32_t flags) {
   if (w <= 0 || h <= 0) return nullptr;
   auto buffer = std::make_unique<CBuffer>();
+  if (buffer->mRecord == nullptr) return nullptr;
   void* record = buffer->mRecord;
   layout::WriteAt(record, 0, kBufferCode);
   layout::WriteAt(record, layout::kImageBufferTexture, static_cast<void*>(buffer->mTexture));

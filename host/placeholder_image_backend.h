@@ -2,7 +2,7 @@
 // fields a plug-in reads, so that buffer handling can be driven and checked
 // without a GPU.
 //
-// Buffer record (96 bytes): u32 'imgb' at 0, i32 context at 24, u32 flags
+// Buffer record (96 bytes, with guard bytes around it): u32 'imgb' at 0, i32 context at 24, u32 flags
 // at 28, and the fields a plug-in reads at the offsets of record_layout.h
 // (texture record pointer, width, height, drawing byte). Texture record (64
 // bytes): the frame mark is left for the plug-in to write. Frame record (32
@@ -31,11 +31,19 @@ class CPlaceholderImageBackend final : public CImageBufferBackend {
   int32_t BeginDraw(void* buffer, uint8_t arg) override;
   void* EndDraw(void* buffer) override;
 
+  size_t GuardedRecordSize() const override { return kRecordSize; }
+
   size_t LiveBuffers() const { return mBuffers.size(); }
 
  private:
+  static constexpr size_t kRecordSize = 96;
+
   struct CBuffer {
-    alignas(16) unsigned char mRecord[96] = {};
+    CBuffer();
+    CBuffer(const CBuffer&) = delete;
+    CBuffer& operator=(const CBuffer&) = delete;
+    ~CBuffer();
+    unsigned char* mRecord;  // guarded (guarded_block.h); null when memory ran out
     alignas(16) unsigned char mTexture[64] = {};
     alignas(16) unsigned char mFrame[32] = {};
     uint32_t mFrames = 0;

@@ -1,9 +1,9 @@
 // The C functions in the service table, generated from one list of
 // (offset, handler) pairs. Each generated function finds the host, checks
 // the thread, and calls the host's handler with its arguments unchanged;
-// nothing thrown gets out. A handler's parameter list is the service's C
-// signature, so the generated function has exactly the type plug-ins call it
-// through (plugin_abi.h).
+// nothing thrown gets out, and what it stops is reported as a host fault. A
+// handler's parameter list is the service's C signature, so the generated
+// function has exactly the type plug-ins call it through (plugin_abi.h).
 #include "host/service_table.h"
 
 #include <fmt/format.h>
@@ -13,13 +13,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <thread>
 #include <type_traits>
 #include <vector>
 
 #include "host/allocation_counter.h"
 #include "host/host.h"
+#include "host/host_error.h"
 #include "host/record_layout.h"
+#include "host/thread_description.h"
 
 namespace vhost {
 
@@ -49,15 +52,38 @@ int32_t FindStringInList(uint32_t count, const char* const* strings, const char*
 }  // namespace
 
 struct CServiceTableAccess {
+  enum class EHostFor { kHost, kNoHost, kWrongThread };
+
   // The host to act on, or null (then the caller returns its neutral result).
-  static CHost* HostFor(const char* service) {
+  static CHost* HostFor(const char* service, EHostFor& why) {
     CHost* host = CHost::Current();
-    if (host == nullptr) return nullptr;
-    if (std::this_thread::get_id() != host->mMainThread) {
-      host->ReportViolation(fmt::format("{} called off the host's main thread", service));
+    if (host == nullptr) {
+      why = EHostFor::kNoHost;
       return nullptr;
     }
+    if (std::this_thread::get_id() != host->mMainThread) {
+      why = EHostFor::kWrongThread;
+      host->ReportViolation(fmt::format("{} called off the host's main thread, on {} (services may be called "
+                                        "only on the thread that calls the entry points)",
+                                        service, DescribeCurrentThread()));
+      return nullptr;
+    }
+    why = EHostFor::kHost;
     return host;
+  }
+
+  // A handler that throws is a fault of this host, not of the plug-in: it is
+  // reported as such (the plug-in gets the neutral result).
+  static void ReportHostFault(CHost* host, const char* service, const char* what) noexcept {
+    try {
+      if (host != nullptr) {
+        host->ReportHostFault(fmt::format("{} stopped an exception: {}", service, what));
+        return;
+      }
+    } catch (...) {
+      // Out of memory for the report itself: the line below needs none.
+    }
+    std::fprintf(stderr, "actorhost: host fault: %s stopped an exception: %s\n", service, what);
   }
 
   template <auto kHandler, CServiceName kName, auto kNeutral>
@@ -67,10 +93,22 @@ struct CServiceTableAccess {
   struct CThunk<kHandler, kName, kNeutral> {
     static R Call(Args... args) {
       const CUncountedHostWork hostWork;
+      EHostFor why = EHostFor::kNoHost;
+      CHost* host = nullptr;
       try {
-        CHost* host = HostFor(kName.mText);
-        if (host != nullptr) return (host->*kHandler)(args...);
+        host = HostFor(kName.mText, why);
+        if (host != nullptr) {
+          if (host->mSwitches.mFailInServiceHandlers) throw CHostError("a fault switched on for tests");
+          return (host->*kHandler)(args...);
+        }
+      } catch (const std::exception& e) {
+        ReportHostFault(host, kName.mText, e.what());
       } catch (...) {
+        ReportHostFault(host, kName.mText, "not a standard exception");
+      }
+      // Services that answer an error code say why they did nothing.
+      if constexpr (std::is_same_v<R, uint16_t>) {
+        if (why == EHostFor::kWrongThread) return kErrWrongThread;
       }
       if constexpr (!std::is_void_v<R>) return static_cast<R>(kNeutral);
     }

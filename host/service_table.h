@@ -7,8 +7,10 @@
 // strings, assertions, receivers, render brackets) act on the host that is
 // driving plug-in code at the moment (CHost::Current()). Called with no host
 // driving, or off that host's main thread, a service does nothing and
-// returns its neutral result (null, -1 or an error code); the off-thread call
-// is reported as a violation of the host that owns the thread.
+// returns its neutral result (null, -1 or an error code: kErrWrongThread
+// off the main thread); the off-thread call is reported as a violation of the
+// host that owns the thread, naming the service and the thread. A handler
+// that throws is reported as a fault of the host (CHost::HostFaults()).
 //
 // Thread-safety: the table is built once and immutable.
 #pragma once

@@ -1,6 +1,6 @@
-// A thread named for people, as reports about calls from the wrong thread
-// need it: "the host's main thread", "a thread created by bonesplit.so",
-// "a thread created by the host", ...
+// How the host names a thread in its reports: "the host's main thread", "a
+// thread created by bonesplit.so", "a thread created by the host", ..., and
+// with the operating system's thread ID for the calling thread.
 //
 // Thread-safety: may be called from any thread.
 #pragma once
@@ -15,5 +15,9 @@ std::string DescribeThread(std::thread::id thread, std::thread::id hostMainThrea
 
 // The same with the process's first thread as the host's main thread.
 std::string DescribeThread(std::thread::id thread);
+
+// The calling thread, for a report about something it did off the host's
+// main thread: "thread 12345 (a thread created by bonesplit.so)".
+std::string DescribeCurrentThread();
 
 }  // namespace vhost

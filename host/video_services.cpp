@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "host/entry_point_call.h"
+#include "host/guarded_block.h"
 #include "host/host.h"
 #include "host/host_error.h"
 #include "host/placeholder_image_backend.h"
@@ -24,17 +26,36 @@ void* CVideoServices::CreateImageBuffer(CActorInstance& creator, int32_t context
   if (mSwitches.mFailCreateImageBuffer) return nullptr;
   void* buffer = mBackend->Create(context, width, height, flags);
   if (buffer != nullptr) {
-    mImageBuffers.emplace(buffer, &creator);
+    const CEntryPointCall* call = CEntryPointCall::Current();
+    mImageBuffers.emplace(buffer, CLiveBuffer{&creator, call != nullptr ? call->Describe() : std::string()});
     ++mCounters.mImageBuffersCreated;
   }
   return buffer;
 }
 
+void CVideoServices::CheckGuardBytes(void* buffer, CLiveBuffer& live, const std::string& found) {
+  const size_t size = mBackend->GuardedRecordSize();
+  if (size == 0 || live.mDamageReported) return;
+  const CGuardDamage damage = CheckGuards(buffer, size);
+  if (!damage.Any()) return;
+  live.mDamageReported = true;
+  mReport(fmt::format("'{}' {} (created in {}); found {}", live.mCreator->Name(),
+                      DescribeGuardDamage(damage, size, "image buffer record"),
+                      live.mCreatedIn.empty() ? "no entry point" : live.mCreatedIn, found));
+}
+
+void CVideoServices::CheckGuardBytes() {
+  for (auto& [buffer, live] : mImageBuffers) CheckGuardBytes(buffer, live, "at the end");
+}
+
 void CVideoServices::DisposeImageBuffer(void* buffer) {
-  if (mImageBuffers.erase(buffer) == 0) {
+  const auto it = mImageBuffers.find(buffer);
+  if (it == mImageBuffers.end()) {
     mReport(fmt::format("DisposeImageBuffer of {}, which is not a live image buffer", buffer));
     return;
   }
+  CheckGuardBytes(buffer, it->second, "when it was disposed in " + CEntryPointCall::DescribeCurrent());
+  mImageBuffers.erase(it);
   mDrawingBuffers.erase(buffer);
   mBackend->Dispose(buffer);
   ++mCounters.mImageBuffersDisposed;

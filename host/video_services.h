@@ -4,6 +4,8 @@
 //
 // Ownership: buffers belong to the backend that made them; the services
 // remember which instance created each and dispose what is left when they go.
+// When the backend puts guard bytes around its records, the services check
+// them as a buffer is disposed and when asked.
 //
 // Thread-safety: none; the host's main thread only.
 #pragma once
@@ -38,6 +40,9 @@ class CVideoServices {
   int32_t BeginImageBufferDraw(void* buffer, uint8_t arg);
   void* EndImageBufferDraw(void* buffer);
   size_t LiveImageBuffers() const { return mImageBuffers.size(); }
+  // Reports every live buffer whose record's guard bytes were overwritten
+  // (disposed buffers are checked as they go).
+  void CheckGuardBytes();
   // Null restores the placeholder. Throws CHostError while buffers are live.
   void SetBackend(std::unique_ptr<CImageBufferBackend> backend);
   CImageBufferBackend& Backend() { return *mBackend; }
@@ -59,7 +64,15 @@ class CVideoServices {
   CHostCounters& mCounters;
   CReport mReport;
   std::unique_ptr<CImageBufferBackend> mBackend;
-  std::map<void*, CActorInstance*> mImageBuffers;  // live buffer -> creating instance
+  struct CLiveBuffer {
+    CActorInstance* mCreator;
+    std::string mCreatedIn;  // the entry point, as CEntryPointCall describes it
+    bool mDamageReported = false;
+  };
+  // Reports a write outside the buffer's record (once per buffer).
+  void CheckGuardBytes(void* buffer, CLiveBuffer& live, const std::string& found);
+
+  std::map<void*, CLiveBuffer> mImageBuffers;  // live buffer -> who made it
   std::map<void*, bool> mDrawingBuffers;           // buffers between Begin and End draw
   std::map<uintptr_t, CRenderBracket> mRenderBrackets;
   uintptr_t mNextRenderToken = 1;

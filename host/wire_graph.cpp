@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "host/allocation_counter.h"
+#include "host/entry_point_call.h"
 #include "host/input_conversion.h"
 
 namespace vhost {
@@ -32,6 +33,7 @@ void CWireGraph::Deliver(VorlaneParameters* parameters, CActorInstance& instance
   CHostValue old = std::move(slot.mValue);
   slot.mValue = std::move(value);
   ++mDepth;
+  CEntryPointCall call(instance.Name(), "HandlePropertyChangeValue", CEntryPointCall::EArgument::kDecimal, index);
   {
     const CCountedPluginCall counted;
     instance.Plugin().mHandlePropertyChangeValue(parameters, instance.Info(), index, old.Record(),

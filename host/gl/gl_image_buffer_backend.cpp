@@ -3,9 +3,11 @@
 #include "host/gl/gl_framebuffer_functions.h"
 
 #include <algorithm>
+#include <new>
 #include <utility>
 
 #include "host/gl/png_writer.h"
+#include "host/guarded_block.h"
 
 namespace vhost {
 
@@ -84,7 +86,15 @@ void* CGLImageBufferBackend::Create(int32_t context, int32_t w, int32_t h, uint3
   if (w > limit || h > limit) return nullptr;
   const GLFramebufferFunctions& gl = mContext->Framebuffers();
 
-  auto record = std::make_unique<GLImageBufferRecord>();
+  // Records carry guard bytes, so that a plug-in writing past the fields it
+  // may touch is caught rather than corrupting the next record.
+  void* memory = AllocateGuarded(sizeof(GLImageBufferRecord), 0);
+  if (memory == nullptr) return nullptr;
+  const auto destroy = [](GLImageBufferRecord* r) {
+    r->~GLImageBufferRecord();
+    FreeGuarded(r, sizeof(GLImageBufferRecord));
+  };
+  std::unique_ptr<GLImageBufferRecord, decltype(destroy)> record(new (memory) GLImageBufferRecord(), destroy);
   record->mSignature = kGLImageBufferSignature;
   record->mContext = context;
   record->mFlags = flags;
@@ -159,7 +169,8 @@ void CGLImageBufferBackend::Dispose(void* buffer) {
     if (static_cast<GLuint>(bound) == record->mFramebuffer) gl.mBindFramebuffer(GL_FRAMEBUFFER, 0);
     DeleteGLObjects(*record);
   }
-  delete record;
+  record->~GLImageBufferRecord();
+  FreeGuarded(record, sizeof(GLImageBufferRecord));
 }
 
 int32_t CGLImageBufferBackend::BeginDraw(void* buffer, uint8_t arg) {

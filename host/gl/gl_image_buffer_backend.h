@@ -53,6 +53,7 @@ class CGLImageBufferBackend final : public CImageBufferBackend {
   void* EndDraw(void* buffer) override;
   // The smaller of the context's texture and renderbuffer limits.
   int32_t MaxImageSize() override;
+  size_t GuardedRecordSize() const override { return sizeof(GLImageBufferRecord); }
 
   // true: BeginDraw keeps what the buffer held (colour and depth).
   void SetKeepContents(bool keep) { mKeepContents = keep; }

@@ -62,6 +62,7 @@ void CValidationHost::Account(CFindings& findings) {
   for (auto it = instances.rbegin(); it != instances.rend(); ++it) {
     if ((*it)->IsLive()) mHost.Dispose(**it);
   }
+  mHost.CheckGuardBytes();
   const auto& memory = mHost.Memory();
   if (memory.LiveBlocks() != 0) {
     findings.push_back(fmt::format("host memory not freed after every instance was disposed: {} blocks, {} bytes",
@@ -88,6 +89,7 @@ void CValidationHost::Account(CFindings& findings) {
     findings.push_back(fmt::format("AssertionFailed(\"{}\", \"{}\", line {})", a.mCondition, a.mActorName, a.mLine));
   }
   for (const auto& v : mHost.Violations()) findings.push_back("contract violation: " + v);
+  for (const auto& f : mHost.HostFaults()) findings.push_back("host fault (not the plug-in's doing): " + f);
 }
 
 }  // namespace vhost::validate

@@ -1,8 +1,9 @@
 // A stand-in host set up for validation (nothing printed as it happens:
 // assertions and contract violations are collected), and the accounting
 // every test ends with: host memory and strings released, image buffers
-// disposed, message receivers unregistered, every AssertionFailed and every
-// contract violation the host saw, and a published package that was freed.
+// disposed, message receivers unregistered, guard bytes around host blocks
+// whole, every AssertionFailed, every contract violation and host fault the
+// host saw, and a published package that was freed.
 //
 // Thread-safety: the host's; one thread.
 #pragma once

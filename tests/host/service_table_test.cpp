@@ -158,6 +158,62 @@ TEST_F(ServicesCalledThroughTheTable, MemoryIsZeroFilledAccountedAndCanBeMadeToF
   EXPECT_THAT(mHost.Violations().back(), HasSubstr("not a live block"));
 }
 
+TEST_F(ServicesCalledThroughTheTable, MemoryBlocksAreAlignedAndAWriteJustOutsideOneIsReportedOnce) {
+  auto allocate = Slot<void* (*)(uint64_t, uint32_t)>(0x118);
+  auto release = Slot<uint16_t (*)(void*)>(0x120);
+  for (const uint64_t size : {0u, 1u, 13u, 24u, 1000u}) {
+    auto* block = static_cast<unsigned char*>(allocate(size, 1));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % 16, 0u) << size;
+    EXPECT_EQ(release(block), 0);
+  }
+  EXPECT_TRUE(mHost.Violations().empty());
+
+  auto* past = static_cast<unsigned char*>(allocate(24, 1));
+  past[24] = 1;
+  EXPECT_EQ(release(past), 0);  // freed all the same
+  ASSERT_EQ(mHost.Violations().size(), 1u);
+  EXPECT_THAT(mHost.Violations()[0], HasSubstr("wrote 1 byte(s) past the end of its 24-byte AllocateMemory block "
+                                               "(allocated outside any entry point); found when it was freed"));
+
+  auto* before = static_cast<unsigned char*>(allocate(8, 0));
+  before[-2] = 0;
+  before[8 + 2] = 0;
+  mHost.CheckGuardBytes();
+  mHost.CheckGuardBytes();  // the same damage is not reported again
+  release(before);
+  ASSERT_EQ(mHost.Violations().size(), 2u);
+  EXPECT_THAT(mHost.Violations()[1], HasSubstr("wrote 3 byte(s) past the end and wrote 2 byte(s) before the start "
+                                               "of its 8-byte AllocateMemory block"));
+  EXPECT_THAT(mHost.Violations()[1], HasSubstr("found at the end"));
+}
+
+TEST_F(ServicesCalledThroughTheTable, FreeingABlockThatIsStillPublishedOnADataOutputIsReported) {
+  auto allocate = Slot<void* (*)(uint64_t, uint32_t)>(0x118);
+  auto release = Slot<uint16_t (*)(void*)>(0x120);
+  auto setOutput = Slot<uint16_t (*)(void*, uint16_t, Value*)>(0x038);
+  const auto publish = [&](void* package) {
+    RawValue v;
+    Write<uint16_t>(v.mBytes, 0, 5);
+    Write<void*>(v.mBytes, 8, package);
+    ASSERT_EQ(setOutput(mRef, 3, v.Ptr()), 0);
+  };
+  void* package = allocate(52 + 44, 1);
+  Write<uint32_t>(package, 0, 0x736B656C);
+  publish(package);
+  publish(nullptr);
+  EXPECT_EQ(release(package), 0);  // null published first: sound
+  EXPECT_TRUE(mHost.Violations().empty());
+
+  package = allocate(52 + 44, 1);
+  Write<uint32_t>(package, 0, 0x736B656C);
+  publish(package);
+  EXPECT_EQ(release(package), 0);
+  ASSERT_EQ(mHost.Violations().size(), 1u);
+  EXPECT_THAT(mHost.Violations()[0], HasSubstr("'p' freed a block that is still the last value of its output 3 "
+                                               "('skel'), in no entry point"));
+}
+
 TEST_F(ServicesCalledThroughTheTable, OutputsAreAddedAtTheEndRemovedByIndexAndRenamed) {
   auto count = Slot<uint16_t (*)(void*, uint8_t, uint32_t*)>(0x0d0);
   auto displayName = Slot<uint16_t (*)(void*, uint8_t, uint16_t, char*, uint32_t)>(0x670);
@@ -388,17 +444,59 @@ TEST_F(ServicesCalledThroughTheTable, ImageBuffersAreRecordsWithSizeDrawingByteA
 
   dispose(mRef, buffer);
   EXPECT_EQ(mHost.LiveImageBuffers(), 0u);
+  EXPECT_TRUE(mHost.Violations().empty());
   dispose(mRef, buffer);
   EXPECT_THAT(mHost.Violations().back(), HasSubstr("not a live image buffer"));
   mHost.Switches().mFailCreateImageBuffer = true;
   EXPECT_EQ(create(mRef, 0, 64, 64, 1, 0), nullptr);
 }
 
-TEST_F(ServicesCalledThroughTheTable, ACallFromAnotherThreadIsRefusedAndReported) {
-  auto allocate = Slot<void* (*)(uint64_t, uint32_t)>(0x118);
-  void* block = reinterpret_cast<void*>(1);
-  std::thread([&] { block = allocate(16, 1); }).join();
-  EXPECT_EQ(block, nullptr);
+TEST_F(ServicesCalledThroughTheTable, AWriteJustOutsideAnImageBufferRecordIsReportedWhenItIsDisposed) {
+  auto create = Slot<vhost::service::CreateImageBuffer>(0x640);
+  auto dispose = Slot<vhost::service::DisposeImageBuffer>(0x648);
+  const size_t size = mHost.ImageBufferBackend().GuardedRecordSize();
+  ASSERT_NE(size, 0u);
+  auto* buffer = static_cast<unsigned char*>(create(mRef, 0, 64, 64, 1, 0));
+  ASSERT_NE(buffer, nullptr);
+  buffer[size] = 0;
+  dispose(mRef, buffer);
   ASSERT_EQ(mHost.Violations().size(), 1u);
-  EXPECT_THAT(mHost.Violations()[0], HasSubstr("AllocateMemory called off the host's main thread"));
+  EXPECT_THAT(mHost.Violations()[0],
+              HasSubstr("'p' wrote 1 byte(s) past the end of its " + std::to_string(size) + "-byte image buffer record"));
+}
+
+TEST_F(ServicesCalledThroughTheTable, ACallFromAnotherThreadIsRefusedWithItsErrorCodeAndReportedWithTheThread) {
+  auto allocate = Slot<void* (*)(uint64_t, uint32_t)>(0x118);
+  auto count = Slot<uint16_t (*)(void*, uint8_t, uint32_t*)>(0x0d0);
+  const size_t blocksBefore = mHost.Memory().LiveBlocks();
+  void* block = reinterpret_cast<void*>(1);
+  uint16_t error = 0;
+  uint32_t outputs = 99;
+  std::thread([&] {
+    block = allocate(16, 1);
+    error = count(mRef, 2, &outputs);
+  }).join();
+  EXPECT_EQ(block, nullptr);
+  EXPECT_EQ(error, vhost::kErrWrongThread);
+  EXPECT_EQ(outputs, 99u);
+  ASSERT_EQ(mHost.Violations().size(), 2u);
+  EXPECT_THAT(mHost.Violations()[0], HasSubstr("AllocateMemory called off the host's main thread, on thread "));
+  EXPECT_THAT(mHost.Violations()[1], HasSubstr("GetPropertyCount called off the host's main thread, on thread "));
+  EXPECT_EQ(mHost.Memory().LiveBlocks(), blocksBefore);
+}
+
+TEST_F(ServicesCalledThroughTheTable, AnExceptionAHandlerThrowsIsStoppedAndReportedAsAHostFault) {
+  auto count = Slot<uint16_t (*)(void*, uint8_t, uint32_t*)>(0x0d0);
+  auto allocate = Slot<void* (*)(uint64_t, uint32_t)>(0x118);
+  uint32_t outputs = 0;
+  mHost.Switches().mFailInServiceHandlers = true;
+  EXPECT_EQ(count(mRef, 2, &outputs), vhost::kErrNoHost);
+  EXPECT_EQ(allocate(8, 1), nullptr);
+  mHost.Switches().mFailInServiceHandlers = false;
+  EXPECT_TRUE(mHost.Violations().empty());  // not the plug-in's doing
+  const auto faults = mHost.HostFaults();
+  ASSERT_EQ(faults.size(), 2u);
+  EXPECT_EQ(faults[0], "GetPropertyCount stopped an exception: a fault switched on for tests");
+  EXPECT_THAT(faults[1], HasSubstr("AllocateMemory stopped an exception"));
+  EXPECT_EQ(count(mRef, 2, &outputs), 0);
 }

@@ -10,20 +10,20 @@
 //   FLAW_PACKAGE_FREED    frees its published package without publishing null first
 //   FLAW_THREAD_LEFT      starts a thread that outlives its last instance
 //   FLAW_ALLOCATES        allocates from the heap on every tick
+//   FLAW_WRITE_PAST_BLOCK writes one byte past its instance block in CreateActor
+//   FLAW_OFF_THREAD_CALL  calls a service from a thread it starts at activation
 //
 // Built without a linker version script (FLAW_SECOND_EXPORT, and the sound
 // variant "unscripted"), the file also carries the symbols the linker defines.
 //
 // Inputs: label (string), skeleton_in (data=skel), count (int). Outputs:
 // skeleton (data=skel, a 1-point package per tick) and text ("label: ...").
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#ifdef FLAW_THREAD_LEFT
-#include <chrono>
 #include <thread>
-#endif
 
 #include "tests/host/raw_contract.h"
 
@@ -109,7 +109,11 @@ void CreateActor(VorlaneParameters* params, ActorInfo* info) {
     }).detach();
   }
 #endif
-  WriteAt<void*>(info, 592, Service<AllocFn>(params, 0x118)(sizeof(FlawedData), 1));
+  void* block = Service<AllocFn>(params, 0x118)(sizeof(FlawedData), 1);
+  WriteAt<void*>(info, 592, block);
+#ifdef FLAW_WRITE_PAST_BLOCK
+  if (block != nullptr) static_cast<unsigned char*>(block)[sizeof(FlawedData)] = 1;
+#endif
 }
 
 uint16_t DisposeActor(VorlaneParameters* params, ActorInfo* info) {
@@ -133,6 +137,11 @@ void ActivateActor(VorlaneParameters* params, ActorInfo* info, uint8_t active) {
     if (data->mReceiver == nullptr) {
       data->mReceiver = Service<RegisterFn>(params, 0x8)(&ReceiveMessage, 0, 0x80, info, 0, info);
     }
+#ifdef FLAW_OFF_THREAD_CALL
+    uint32_t outputs = 0;
+    void* ref = Ref(info);
+    std::thread([params, ref, &outputs] { Service<CountFn>(params, 0xd0)(ref, 2, &outputs); }).join();
+#endif
     return;
   }
 #ifndef FLAW_RECEIVER_LEFT
