@@ -1,5 +1,6 @@
 #include "host/allocation_counter.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
@@ -31,12 +32,23 @@ namespace {
 thread_local int gPluginDepth VORL_TLS_MODEL = 0;
 thread_local int gHostDepth VORL_TLS_MODEL = 0;
 thread_local uint64_t gAllocations VORL_TLS_MODEL = 0;
+std::atomic<FHeapReleaseObserver> gReleaseObserver{nullptr};
 
 }  // namespace
+
+void SetHeapReleaseObserver(FHeapReleaseObserver observer) { gReleaseObserver.store(observer); }
 
 #if VORL_COUNT_ALLOCATIONS
 inline void NoteAllocation() {
   if (gPluginDepth > 0 && gHostDepth == 0) ++gAllocations;
+}
+
+inline void NoteRelease(void* block) {
+  if (block == nullptr || gPluginDepth == 0 || gHostDepth != 0) return;
+  const FHeapReleaseObserver observer = gReleaseObserver.load(std::memory_order_relaxed);
+  if (observer == nullptr) return;
+  const CUncountedHostWork hostWork;
+  observer(block, malloc_usable_size(block));
 }
 #endif
 
@@ -87,12 +99,18 @@ void* __libc_realloc(void* block, size_t size);
 void* __libc_memalign(size_t alignment, size_t size);
 void* __libc_valloc(size_t size);
 void* __libc_pvalloc(size_t size);
+void __libc_free(void* block);
 
 #define VORL_ALLOCATOR_EXPORT __attribute__((visibility("default")))
 
 VORL_ALLOCATOR_EXPORT void* malloc(size_t size) noexcept {
   vhost::NoteAllocation();
   return __libc_malloc(size);
+}
+
+VORL_ALLOCATOR_EXPORT void free(void* block) noexcept {
+  vhost::NoteRelease(block);
+  __libc_free(block);
 }
 
 VORL_ALLOCATOR_EXPORT void* calloc(size_t count, size_t size) noexcept {

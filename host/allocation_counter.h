@@ -15,6 +15,7 @@
 // from any thread and concerns the calling thread only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vhost {
@@ -26,6 +27,14 @@ const char* AllocationCountingUnavailableReason();
 
 // Allocations counted on this thread so far.
 uint64_t CountedAllocations();
+
+// Called for each block that plug-in code gives back to the C heap (free(),
+// and operator delete through it) under the same conditions as counting,
+// before the block goes. The observer runs as host work: what it allocates
+// is not counted, and what it frees is not observed. One observer per
+// process; null removes it. Not available where counting is not.
+using FHeapReleaseObserver = void (*)(const void* block, size_t size);
+void SetHeapReleaseObserver(FHeapReleaseObserver observer);
 
 // Marks the length of a call into plug-in code on this thread. Nests; a
 // plug-in call made from inside a host service (a wired input hearing of a

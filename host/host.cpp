@@ -58,7 +58,23 @@ class CDrivingScope {
   CHost* mPrevious;
 };
 
+namespace {
+
+// The host programs' free() reports here what plug-in code gives back to the
+// C heap: a producer's package comes from there.
+void ObserveHeapRelease(const void* block, size_t size) {
+  try {
+    if (CHost* host = CHost::Current()) host->CheckHeapReleaseByPlugin(block, size);
+  } catch (...) {
+    // Inside free(): a report that cannot be made is dropped, the block
+    // still goes.
+  }
+}
+
+}  // namespace
+
 CHost::CHost() : mMainThread(std::this_thread::get_id()) {
+  SetHeapReleaseObserver(&ObserveHeapRelease);
   layout::WriteAt(mParameters.data(), layout::kServiceTablePtr, ServiceTable());
   auto& hosts = LiveHosts();
   std::lock_guard lock(hosts.mMutex);

@@ -144,6 +144,12 @@ class CHost {
   // call, else the most recently constructed live host.
   static CHost* Current();
 
+  // Plug-in code gave `block` back to the C heap inside an entry point: a
+  // package freed there while it is still the last value of one of that
+  // instance's data outputs is reported, as FreeMemory reports one of the
+  // host's blocks. Called by the host programs' free().
+  void CheckHeapReleaseByPlugin(const void* block, size_t size);
+
   // ---- Instances ----
   // A new instance record; no entry point is called yet. An empty name
   // becomes "<plug-in file stem><serial>".
@@ -263,6 +269,7 @@ class CHost {
   // A producer publishes a null data value before it frees its package: a
   // block about to be freed must not be the last value of any data output.
   void CheckFreedBlockIsNotPublished(const void* block, uint64_t size);
+  void ReportPublishedIn(const CActorInstance& instance, const unsigned char* begin, const unsigned char* end);
 
   // Service handlers (service_table.cpp lists them; host_services.cpp
   // defines them). Each takes exactly the arguments of its C service.

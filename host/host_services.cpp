@@ -309,21 +309,36 @@ void* CHost::SvcAllocateMemory(uint64_t size, uint32_t zeroFill) {
   return mMemory.Allocate(size, zeroFill, std::move(site));
 }
 
+void CHost::ReportPublishedIn(const CActorInstance& instance, const unsigned char* begin,
+                              const unsigned char* end) {
+  for (size_t i = 1; i <= instance.OutputCount(); ++i) {
+    const COutputSlot& slot = instance.Output(static_cast<uint16_t>(i));
+    if (!slot.mSent || slot.mValue.Type() != layout::kTypeData) continue;
+    const auto* published = static_cast<const unsigned char*>(slot.mValue.AsPointer());
+    if (published == nullptr || published < begin || published >= end) continue;
+    ReportViolation(fmt::format("'{}' freed a block that is still the last value of its output {} ('{}'), "
+                                "in {} (publish a null data value before freeing a published package)",
+                                instance.Name(), i, slot.mDisplayName, CEntryPointCall::DescribeCurrent()));
+  }
+}
+
 void CHost::CheckFreedBlockIsNotPublished(const void* block, uint64_t size) {
   const auto* begin = static_cast<const unsigned char*>(block);
   const auto* end = begin + std::max<uint64_t>(size, 1);
   for (const auto& instance : mInstances) {
-    if (!instance->IsLive()) continue;
-    for (size_t i = 1; i <= instance->OutputCount(); ++i) {
-      const COutputSlot& slot = instance->Output(static_cast<uint16_t>(i));
-      if (!slot.mSent || slot.mValue.Type() != layout::kTypeData) continue;
-      const auto* published = static_cast<const unsigned char*>(slot.mValue.AsPointer());
-      if (published == nullptr || published < begin || published >= end) continue;
-      ReportViolation(fmt::format("'{}' freed a block that is still the last value of its output {} ('{}'), "
-                                  "in {} (publish a null data value before freeing a published package)",
-                                  instance->Name(), i, slot.mDisplayName, CEntryPointCall::DescribeCurrent()));
-    }
+    if (instance->IsLive()) ReportPublishedIn(*instance, begin, end);
   }
+}
+
+void CHost::CheckHeapReleaseByPlugin(const void* block, size_t size) {
+  // Only the instance whose entry point runs: looking through every
+  // instance on each free() would make large patches quadratic.
+  const CEntryPointCall* call = CEntryPointCall::Current();
+  if (call == nullptr || call->Instance().empty()) return;
+  const CActorInstance* instance = FindInstance(call->Instance());
+  if (instance == nullptr || !instance->IsLive()) return;
+  const auto* begin = static_cast<const unsigned char*>(block);
+  ReportPublishedIn(*instance, begin, begin + std::max<size_t>(size, 1));
 }
 
 uint16_t CHost::SvcFreeMemory(void* block) {

@@ -8,6 +8,8 @@
 //   FLAW_BAD_DEFINITION   declares its last property without the closing CR
 //   FLAW_RECEIVER_LEFT    leaves its message receiver registered at deactivation
 //   FLAW_PACKAGE_FREED    frees its published package without publishing null first
+//   FLAW_HEAP_PACKAGE_FREED  the same with its package from the C heap, as the
+//                         watcher's is
 //   FLAW_THREAD_LEFT      starts a thread that outlives its last instance
 //   FLAW_ALLOCATES        allocates from the heap on every tick
 //   FLAW_WRITE_PAST_BLOCK writes one byte past its instance block in CreateActor
@@ -33,10 +35,21 @@ constexpr size_t kPackageSize = 52 + 44;
 
 struct FlawedData {
   void* mReceiver;
-  unsigned char* mPackage;  // from AllocateMemory, published on output 1
+  unsigned char* mPackage;  // from AllocateMemory (or the C heap), published on output 1
   uint32_t mFrame;
   bool mActive;
 };
+
+#ifdef FLAW_HEAP_PACKAGE_FREED
+#define FLAW_PACKAGE_FREED
+unsigned char* NewPackage(VorlaneParameters*) { return static_cast<unsigned char*>(std::calloc(1, kPackageSize)); }
+void FreePackage(VorlaneParameters*, unsigned char* package) { std::free(package); }
+#else
+unsigned char* NewPackage(VorlaneParameters* params) {
+  return static_cast<unsigned char*>(Service<AllocFn>(params, 0x118)(kPackageSize, 1));
+}
+void FreePackage(VorlaneParameters* params, unsigned char* package) { Service<FreeFn>(params, 0x120)(package); }
+#endif
 
 void* Ref(ActorInfo* info) { return ReadAt<void*>(info, 40); }
 FlawedData* Data(ActorInfo* info) { return ReadAt<FlawedData*>(info, 592); }
@@ -62,7 +75,7 @@ intptr_t ReceiveMessage(VorlaneParameters* params, uint32_t, uint16_t, const uin
   }
 #endif
   if (data->mPackage == nullptr) {
-    data->mPackage = static_cast<unsigned char*>(Service<AllocFn>(params, 0x118)(kPackageSize, 1));
+    data->mPackage = NewPackage(params);
     if (data->mPackage == nullptr) return 0;
     WriteAt<uint32_t>(data->mPackage, 0, 0x736B656C);  // 'skel'
     data->mPackage[4] = 1;
@@ -124,7 +137,7 @@ uint16_t DisposeActor(VorlaneParameters* params, ActorInfo* info) {
 #endif
   if (data->mPackage != nullptr) {
     Publish(params, info, nullptr);
-    Service<FreeFn>(params, 0x120)(data->mPackage);
+    FreePackage(params, data->mPackage);
   }
   return Service<FreeFn>(params, 0x120)(data);
 }
@@ -152,7 +165,7 @@ void ActivateActor(VorlaneParameters* params, ActorInfo* info, uint8_t active) {
 #ifndef FLAW_PACKAGE_FREED
     Publish(params, info, nullptr);
 #endif
-    Service<FreeFn>(params, 0x120)(data->mPackage);
+    FreePackage(params, data->mPackage);
     data->mPackage = nullptr;
   }
 }

@@ -146,6 +146,26 @@ TEST(Validator, SoundVariantPassesEveryTestAtLevel10) {
   }
 }
 
+// A producer's package comes from the C heap: freeing it there while it is
+// still published is found through the host programs' free(), which the
+// sanitizers' runtimes own in their builds.
+TEST(Validator, PackageFromTheCHeapFreedWhilePublishedIsFound) {
+  if (!vhost::AllocationCountingAvailable()) GTEST_SKIP() << vhost::AllocationCountingUnavailableReason();
+  const auto results = ValidateOnly(Flawed("heap_package_freed"), "lifecycle.repeat");
+  ASSERT_EQ(results.size(), 1u);
+  const CTestResult& r = results.front();
+  EXPECT_EQ(r.mStatus, ETestStatus::kFailed) << Report(results);
+  ASSERT_FALSE(r.mFindings.empty());
+  EXPECT_NE(r.mFindings.front().find("'flawed_heap_package_freed1' freed a block that is still the last value of "
+                                     "its output 1 ('skeleton'), in ActivateActor(0) of "
+                                     "'flawed_heap_package_freed1'"),
+            std::string::npos)
+      << Report(results);
+  std::string output;
+  EXPECT_EQ(Shell(r.mReproduce, output), 3) << r.mReproduce;
+  EXPECT_NE(output.find(r.mFindings.front()), std::string::npos) << output;
+}
+
 TEST(Validator, AllocationsInTheSteadyStateAreCountedPerCallKindAndReported) {
   if (!vhost::AllocationCountingAvailable()) GTEST_SKIP() << vhost::AllocationCountingUnavailableReason();
   const auto results = ValidateOnly(Flawed("allocates"), "steady.allocations");
