@@ -113,7 +113,7 @@ void CSmokeHost::UnregisterMessageReceiver(void* handle) {
 }
 
 Value* CSmokeHost::StoreInput(uint16_t index, const unsigned char* value) {
-  auto& kept = mInputs[index];
+  auto& kept = mInputs[index].mBytes;
   std::memcpy(kept.data(), value, kept.size());
   return reinterpret_cast<Value*>(kept.data());
 }
@@ -121,7 +121,7 @@ Value* CSmokeHost::StoreInput(uint16_t index, const unsigned char* value) {
 Value* CSmokeHost::GetInputPropertyValue(void* ref, uint16_t index) {
   if (sCurrent == nullptr || !sCurrent->IsOwnRef(ref)) return nullptr;
   auto found = sCurrent->mInputs.find(index);
-  return found != sCurrent->mInputs.end() ? reinterpret_cast<Value*>(found->second.data()) : nullptr;
+  return found != sCurrent->mInputs.end() ? reinterpret_cast<Value*>(found->second.mBytes.data()) : nullptr;
 }
 
 uint16_t CSmokeHost::SetOutputPropertyValue(void* ref, uint16_t index, Value* value) {

@@ -111,7 +111,11 @@ class CSmokeHost {
   std::array<void*, vhost::layout::kServiceSlotCount> mServices{};
   alignas(16) std::array<unsigned char, vhost::layout::kParametersSize> mParameters{};
   alignas(16) std::array<unsigned char, vhost::layout::kActorInfoSize> mInstance{};
-  std::map<uint16_t, std::array<unsigned char, vhost::layout::kValueSize>> mInputs;
+  // A value record as the host keeps it: aligned as the plug-in's Value is.
+  struct alignas(16) CValueRecord {
+    std::array<unsigned char, vhost::layout::kValueSize> mBytes{};
+  };
+  std::map<uint16_t, CValueRecord> mInputs;
   std::set<void*> mBlocks;
   std::set<void*> mStrings;       // host strings the plug-in made and has not released
   std::vector<void*> mOwnStrings;  // host strings this host made for its input values
