@@ -48,7 +48,7 @@ class CStreamHealth {
  public:
   // `properties`: what a watcher announces its stream on; `silence`: seconds
   // without a frame before the hint shows.
-  explicit CStreamHealth(CWatcherStreamProperties properties, double silence = 2.0)
+  explicit CStreamHealth(const CWatcherStreamProperties& properties, double silence = 2.0)
       : mProperties(properties), mSilence(silence) {}
 
   // Starts tracking every live watcher of `host` not yet tracked; `now` is

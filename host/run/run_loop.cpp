@@ -8,7 +8,7 @@
 
 namespace vhost {
 
-CRunLoop::CRunLoop(CHost& host, CRunSchedule schedule) : mHost(host), mSchedule(schedule) {}
+CRunLoop::CRunLoop(CHost& host, const CRunSchedule& schedule) : mHost(host), mSchedule(schedule) {}
 
 void CRunLoop::Add(CRunObserver& observer) { mObservers.push_back(&observer); }
 

@@ -43,7 +43,7 @@ class CRunLoop {
   using Clock = std::chrono::steady_clock;
 
   // REQUIRES: `host` outlives the loop; its instances are live and active.
-  CRunLoop(CHost& host, CRunSchedule schedule);
+  CRunLoop(CHost& host, const CRunSchedule& schedule);
   CRunLoop(const CRunLoop&) = delete;
   CRunLoop& operator=(const CRunLoop&) = delete;
 

@@ -88,7 +88,7 @@ CPreviewCanvas CPreviewWindow::WaitShown(double timeoutSeconds) {
   return mSnapshot;
 }
 
-void CPreviewWindow::Run(std::string title) {
+void CPreviewWindow::Run(const std::string& title) {
   auto fail = [this](std::string why) {
     std::lock_guard<std::mutex> lock(mMutex);
     mState = EState::kFailed;

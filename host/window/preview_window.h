@@ -48,7 +48,7 @@ class CPreviewWindow {
 
  private:
   CPreviewWindow() = default;
-  void Run(std::string title);
+  void Run(const std::string& title);
 
   mutable std::mutex mMutex;
   std::condition_variable mChanged;
