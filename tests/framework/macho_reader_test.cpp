@@ -19,7 +19,7 @@ namespace {
 using testing::HasSubstr;
 using testing::IsEmpty;
 
-struct CBundleSpec {
+struct CBundleRecipe {
   uint32_t mCpuType = kMachCpuArm64;
   uint32_t mFileType = kMachFileBundle;
   uint32_t mMinimumOs = 0x000B0000;
@@ -44,18 +44,18 @@ void Append32(std::vector<uint8_t>& bytes, uint32_t value) {
 // A one-page Mach-O bundle as ld64 lays it out: header and load commands,
 // code, the export trie, the symbol table, then the code signature over all
 // of that (one SHA-256 hash per 4096-byte page).
-std::vector<uint8_t> MakeBundle(const CBundleSpec& spec) {
+std::vector<uint8_t> MakeBundle(const CBundleRecipe& recipe) {
   // The export trie: a root with one edge per full name (offsets fit one byte).
-  std::vector<uint8_t> trie = {0, static_cast<uint8_t>(spec.mExports.size())};
+  std::vector<uint8_t> trie = {0, static_cast<uint8_t>(recipe.mExports.size())};
   size_t rootSize = 2;
-  for (const std::string& name : spec.mExports) rootSize += name.size() + 2;
-  for (size_t i = 0; i < spec.mExports.size(); ++i) {
-    trie.insert(trie.end(), spec.mExports[i].begin(), spec.mExports[i].end());
+  for (const std::string& name : recipe.mExports) rootSize += name.size() + 2;
+  for (size_t i = 0; i < recipe.mExports.size(); ++i) {
+    trie.insert(trie.end(), recipe.mExports[i].begin(), recipe.mExports[i].end());
     trie.push_back(0);
     trie.push_back(static_cast<uint8_t>(rootSize + 5 * i));
   }
   // Each child: 3 bytes of export information (flags 0, address 0x1000), no children.
-  for (size_t i = 0; i < spec.mExports.size(); ++i) trie.insert(trie.end(), {3, 0, 0x80, 0x20, 0});
+  for (size_t i = 0; i < recipe.mExports.size(); ++i) trie.insert(trie.end(), {3, 0, 0x80, 0x20, 0});
 
   std::vector<uint8_t> commands;
   auto command = [&](uint32_t cmd, std::vector<uint32_t> words, const std::string& text = "") {
@@ -69,18 +69,18 @@ std::vector<uint8_t> MakeBundle(const CBundleSpec& spec) {
     Put32(commands, start + 4, static_cast<uint32_t>(commands.size() - start));
     return start;
   };
-  command(0x32, {1, spec.mMinimumOs, 0x000B0000, 0});
-  for (const std::string& library : spec.mLibraries) command(0xC, {24, 2, 0x10000, 0x10000}, library);
+  command(0x32, {1, recipe.mMinimumOs, 0x000B0000, 0});
+  for (const std::string& library : recipe.mLibraries) command(0xC, {24, 2, 0x10000, 0x10000}, library);
   const size_t trieCommand = command(0x80000033, {0, 0});
   const size_t symtabCommand = command(0x2, {0, 0, 0, 0});
-  const size_t signatureCommand = spec.mSigned ? command(0x1D, {0, 0}) : 0;
+  const size_t signatureCommand = recipe.mSigned ? command(0x1D, {0, 0}) : 0;
 
   std::vector<uint8_t> file(32);
   Put32(file, 0, 0xFEEDFACF);
-  Put32(file, 4, spec.mCpuType);
-  Put32(file, 12, spec.mFileType);
-  Put32(file, 16, spec.mSigned ? 4u + static_cast<uint32_t>(spec.mLibraries.size())
-                               : 3u + static_cast<uint32_t>(spec.mLibraries.size()));
+  Put32(file, 4, recipe.mCpuType);
+  Put32(file, 12, recipe.mFileType);
+  Put32(file, 16, recipe.mSigned ? 4u + static_cast<uint32_t>(recipe.mLibraries.size())
+                               : 3u + static_cast<uint32_t>(recipe.mLibraries.size()));
   Put32(file, 20, static_cast<uint32_t>(commands.size()));
   const size_t commandsAt = file.size();
   file.insert(file.end(), commands.begin(), commands.end());
@@ -93,7 +93,7 @@ std::vector<uint8_t> MakeBundle(const CBundleSpec& spec) {
   while (file.size() % 8 != 0) file.push_back(0);
   std::vector<uint8_t> strings = {' ', 0};
   const size_t symbolsAt = file.size();
-  for (const std::string& name : spec.mExports) {
+  for (const std::string& name : recipe.mExports) {
     file.resize(file.size() + 16);
     Put32(file, file.size() - 16, static_cast<uint32_t>(strings.size()));
     file[file.size() - 12] = 0x0F;  // N_SECT | N_EXT
@@ -104,10 +104,10 @@ std::vector<uint8_t> MakeBundle(const CBundleSpec& spec) {
   const size_t stringsAt = file.size();
   file.insert(file.end(), strings.begin(), strings.end());
   Put32(file, commandsAt + symtabCommand + 8, static_cast<uint32_t>(symbolsAt));
-  Put32(file, commandsAt + symtabCommand + 12, static_cast<uint32_t>(spec.mExports.size()));
+  Put32(file, commandsAt + symtabCommand + 12, static_cast<uint32_t>(recipe.mExports.size()));
   Put32(file, commandsAt + symtabCommand + 16, static_cast<uint32_t>(stringsAt));
   Put32(file, commandsAt + symtabCommand + 20, static_cast<uint32_t>(strings.size()));
-  if (!spec.mSigned) return file;
+  if (!recipe.mSigned) return file;
 
   while (file.size() % 16 != 0) file.push_back(0);
   const size_t codeLimit = file.size();
@@ -168,25 +168,25 @@ TEST(MachBundleChecks, EachFaultIsNamed) {
   damaged[0x800] ^= 0x01;  // one bit of code
   EXPECT_THAT(Problems(damaged), HasProblem("signature: page 0 does not match"));
 
-  CBundleSpec dylib;
+  CBundleRecipe dylib;
   dylib.mFileType = kMachFileDylib;
   EXPECT_THAT(Problems(MakeBundle(dylib)), HasProblem("file type 6"));
 
-  CBundleSpec extraExport;
+  CBundleRecipe extraExport;
   extraExport.mExports = {"_GetActorInfo", "_HelperLeftVisible"};
   const auto extra = Problems(MakeBundle(extraExport));
   EXPECT_THAT(extra, HasProblem("exports [_GetActorInfo, _HelperLeftVisible]"));
   EXPECT_THAT(extra, HasProblem("symbol table"));
 
-  CBundleSpec sharedRuntime;
+  CBundleRecipe sharedRuntime;
   sharedRuntime.mLibraries = {"/usr/lib/libc++.1.dylib", "/usr/lib/libSystem.B.dylib"};
   EXPECT_THAT(Problems(MakeBundle(sharedRuntime)), HasProblem("imports [/usr/lib/libc++.1.dylib"));
 
-  CBundleSpec newer;
+  CBundleRecipe newer;
   newer.mMinimumOs = 0x000D0000;
   EXPECT_THAT(Problems(MakeBundle(newer)), HasProblem("minimum macOS 13.0"));
 
-  CBundleSpec unsignedBundle;
+  CBundleRecipe unsignedBundle;
   unsignedBundle.mSigned = false;
   EXPECT_THAT(Problems(MakeBundle(unsignedBundle)), HasProblem("signature: none"));
 
@@ -194,7 +194,7 @@ TEST(MachBundleChecks, EachFaultIsNamed) {
 }
 
 TEST(MachBundleChecks, AUniversalFileIsReadSliceBySlice) {
-  CBundleSpec intel;
+  CBundleRecipe intel;
   intel.mCpuType = kMachCpuX86_64;
   const auto first = MakeBundle(intel);
   const auto second = MakeBundle({});
