@@ -1,168 +1,127 @@
 #include "framework/host_services.h"
 
-#include <cstring>
-
-namespace {
-
-// The function pointer at `offset` of the host's table, or null.
-template <class Proc>
-Proc ServiceAt(const VorlaneParameters* params, size_t offset) {
-  if (params == nullptr || params->mServiceTable == nullptr) return nullptr;
-  void* slot = nullptr;
-  std::memcpy(&slot, reinterpret_cast<const char*>(params->mServiceTable) + offset, sizeof(slot));
-  return reinterpret_cast<Proc>(slot);
-}
-
-#define VORL_SERVICE(name) ServiceAt<HostServiceProc::name>(params, HostServiceOffset::k##name)
-
-}  // namespace
-
 namespace Host {
 
 void* RegisterMessageReceiver(VorlaneParameters* params, MessageReceiverProc receiver,
                               uint32_t kindMask, ActorInfo* info, void* refcon) {
-  auto fn = VORL_SERVICE(RegisterMessageReceiver);
-  return fn != nullptr ? fn(receiver, 0, kindMask, info, 0, refcon) : nullptr;
+  return Call<HostService::RegisterMessageReceiver>(params, receiver, 0, kindMask, info, 0, refcon);
 }
 
 void UnregisterMessageReceiver(VorlaneParameters* params, void* handle) {
-  auto fn = VORL_SERVICE(UnregisterMessageReceiver);
-  if (fn != nullptr && handle != nullptr) fn(handle);
+  if (handle != nullptr) Call<HostService::UnregisterMessageReceiver>(params, handle);
 }
 
 Value* GetInputPropertyValue(VorlaneParameters* params, void* ref, uint16_t index) {
-  auto fn = VORL_SERVICE(GetInputPropertyValue);
-  return fn != nullptr ? fn(ref, index) : nullptr;
+  return Call<HostService::GetInputPropertyValue>(params, ref, index);
 }
 
-uint16_t SetOutputPropertyValue(VorlaneParameters* params, void* ref, uint16_t index, Value* value) {
-  auto fn = VORL_SERVICE(SetOutputPropertyValue);
-  return fn != nullptr ? fn(ref, index, value) : kVorlServiceMissing;
+uint16_t SetOutputPropertyValue(VorlaneParameters* params, void* ref, uint16_t index,
+                                Value* value) {
+  return Call<HostService::SetOutputPropertyValue>(params, ref, index, value);
 }
 
 void ReleaseVideoHandle(VorlaneParameters* params, void* handle) {
-  auto fn = VORL_SERVICE(ReleaseVideoHandle);
-  if (fn != nullptr) fn(handle);
+  Call<HostService::ReleaseVideoHandle>(params, handle);
 }
 
 int32_t GetPropertyHelpIndex(VorlaneParameters* params, void* ref, uint8_t kind, uint16_t index) {
-  auto fn = VORL_SERVICE(GetPropertyHelpIndex);
-  return fn != nullptr ? fn(ref, kind, index) : -1;
+  return Call<HostService::GetPropertyHelpIndex>(params, ref, kind, index);
 }
 
-uint16_t AddOutputProperty(VorlaneParameters* params, void* ref, uint32_t newID, uint32_t templateID,
-                           const char* name, uint32_t typeCode1, uint32_t typeCode2,
-                           Value* minimum, Value* maximum, Value* defaultValue) {
-  auto fn = VORL_SERVICE(AddOutputProperty);
-  if (fn == nullptr) return kVorlServiceMissing;
-  return fn(ref, kKindOutput, newID, templateID, name, 0, typeCode1, typeCode2, 255, minimum,
-            maximum, defaultValue, 0, 0, 0);
+uint16_t AddOutputProperty(VorlaneParameters* params, void* ref, uint32_t newID,
+                           uint32_t templateID, const char* name, uint32_t typeCode1,
+                           uint32_t typeCode2, Value* minimum, Value* maximum,
+                           Value* defaultValue) {
+  return Call<HostService::AddOutputProperty>(params, ref, kKindOutput, newID, templateID, name, 0,
+                                              typeCode1, typeCode2, 255, minimum, maximum,
+                                              defaultValue, 0, 0, 0);
 }
 
 uint16_t RemoveOutputProperty(VorlaneParameters* params, void* ref, uint16_t index) {
-  auto fn = VORL_SERVICE(RemoveOutputProperty);
-  return fn != nullptr ? fn(ref, kKindOutput, index) : kVorlServiceMissing;
+  return Call<HostService::RemoveOutputProperty>(params, ref, kKindOutput, index);
 }
 
 uint16_t GetPropertyCount(VorlaneParameters* params, void* ref, uint8_t kind, uint32_t* count) {
-  auto fn = VORL_SERVICE(GetPropertyCount);
-  return fn != nullptr ? fn(ref, kind, count) : kVorlServiceMissing;
+  return Call<HostService::GetPropertyCount>(params, ref, kind, count);
 }
 
 void* AllocateMemory(VorlaneParameters* params, uint64_t size, uint32_t zeroFill) {
-  auto fn = VORL_SERVICE(AllocateMemory);
-  return fn != nullptr ? fn(size, zeroFill) : nullptr;
+  return Call<HostService::AllocateMemory>(params, size, zeroFill);
 }
 
 uint16_t FreeMemory(VorlaneParameters* params, void* block) {
-  auto fn = VORL_SERVICE(FreeMemory);
-  return fn != nullptr ? fn(block) : kVorlServiceMissing;
+  return Call<HostService::FreeMemory>(params, block);
 }
 
 int32_t FindStringInList(VorlaneParameters* params, uint32_t count, const char* const* strings,
                          const char* text) {
-  auto fn = VORL_SERVICE(FindStringInList);
-  return fn != nullptr ? fn(count, strings, text) : -1;
+  return Call<HostService::FindStringInList>(params, count, strings, text);
 }
 
 void AssertionFailed(VorlaneParameters* params, const char* condition, const char* actorName,
                      int32_t line) {
-  auto fn = VORL_SERVICE(AssertionFailed);
-  if (fn != nullptr) fn(condition, actorName, line);
+  Call<HostService::AssertionFailed>(params, condition, actorName, line);
 }
 
 void LoadActorPicture(VorlaneParameters* params, ActorInfo* info, PictInfo* pict) {
-  auto fn = VORL_SERVICE(LoadActorPicture);
-  if (fn != nullptr) fn(info, 0, pict);
+  Call<HostService::LoadActorPicture>(params, info, 0, pict);
 }
 
 void DrawActorPicture(VorlaneParameters* params, ActorInfo* info, uint8_t state, Rect* area,
                       PictInfo* pict) {
-  auto fn = VORL_SERVICE(DrawActorPicture);
-  if (fn != nullptr) fn(info, state, area, pict);
+  Call<HostService::DrawActorPicture>(params, info, state, area, pict);
 }
 
 void* BeginVideoRender(VorlaneParameters* params, void* actorData, uint32_t kind, uint16_t arg,
                        const uint8_t* data) {
-  auto fn = VORL_SERVICE(BeginVideoRender);
-  return fn != nullptr ? fn(actorData, kind, arg, data) : nullptr;
+  return Call<HostService::BeginVideoRender>(params, actorData, kind, arg, data);
 }
 
 intptr_t EndVideoRender(VorlaneParameters* params, void* token) {
-  auto fn = VORL_SERVICE(EndVideoRender);
-  return fn != nullptr ? fn(token) : 0;
+  return Call<HostService::EndVideoRender>(params, token);
 }
 
 uint16_t GetPropertyTypeCodes(VorlaneParameters* params, void* ref, uint8_t kind, uint16_t index,
                               uint32_t* code1, uint32_t* code2) {
-  auto fn = VORL_SERVICE(GetPropertyTypeCodes);
-  return fn != nullptr ? fn(ref, kind, index, code1, code2) : kVorlServiceMissing;
+  return Call<HostService::GetPropertyTypeCodes>(params, ref, kind, index, code1, code2);
 }
 
 uint16_t MakeStringValue(VorlaneParameters* params, const char* text, Value* value) {
-  auto fn = VORL_SERVICE(MakeStringValue);
-  return fn != nullptr ? fn(text, value) : kVorlServiceMissing;
+  return Call<HostService::MakeStringValue>(params, text, value);
 }
 
 void ReleaseValue(VorlaneParameters* params, Value* value) {
-  auto fn = VORL_SERVICE(ReleaseValue);
-  if (fn != nullptr) fn(value);
+  Call<HostService::ReleaseValue>(params, value);
 }
 
 uint16_t SetPropertyDisplayName(VorlaneParameters* params, void* ref, uint8_t kind, uint16_t index,
                                 const char* name) {
-  auto fn = VORL_SERVICE(SetPropertyDisplayName);
-  return fn != nullptr ? fn(ref, kind, index, name) : kVorlServiceMissing;
+  return Call<HostService::SetPropertyDisplayName>(params, ref, kind, index, name);
 }
 
 void* CreateImageBuffer(VorlaneParameters* params, void* ref, int32_t context, int32_t width,
                         int32_t height, uint32_t flags) {
-  auto fn = VORL_SERVICE(CreateImageBuffer);
-  return fn != nullptr ? fn(ref, context, width, height, flags, 0) : nullptr;
+  return Call<HostService::CreateImageBuffer>(params, ref, context, width, height, flags, 0);
 }
 
 void DisposeImageBuffer(VorlaneParameters* params, void* ref, void* buffer) {
-  auto fn = VORL_SERVICE(DisposeImageBuffer);
-  if (fn != nullptr) fn(ref, buffer);
+  Call<HostService::DisposeImageBuffer>(params, ref, buffer);
 }
 
 int32_t BeginImageBufferDraw(VorlaneParameters* params, void* ref, void* buffer, uint8_t arg) {
-  auto fn = VORL_SERVICE(BeginImageBufferDraw);
-  return fn != nullptr ? fn(ref, buffer, arg) : 0;
+  return Call<HostService::BeginImageBufferDraw>(params, ref, buffer, arg);
 }
 
 void* EndImageBufferDraw(VorlaneParameters* params, void* ref, void* buffer) {
-  auto fn = VORL_SERVICE(EndImageBufferDraw);
-  return fn != nullptr ? fn(ref, buffer) : nullptr;
+  return Call<HostService::EndImageBufferDraw>(params, ref, buffer);
 }
 
 uint16_t GetPropertyDisplayName(VorlaneParameters* params, void* ref, uint8_t kind, uint16_t index,
                                 char* buffer, uint32_t size) {
   if (buffer == nullptr || size == 0) return kVorlServiceMissing;
   buffer[0] = 0;
-  auto fn = VORL_SERVICE(GetPropertyDisplayName);
-  if (fn == nullptr) return kVorlServiceMissing;
-  const uint16_t err = fn(ref, kind, index, buffer, size);
+  const uint16_t err =
+      Call<HostService::GetPropertyDisplayName>(params, ref, kind, index, buffer, size);
   buffer[size - 1] = 0;  // a careless host must not leave us unterminated
   return err;
 }

@@ -10,90 +10,60 @@
 // CreateActor and DisposeActor; "[main thread & active]": between
 // ActivateActor(1) and ActivateActor(0)), and how long what it returns stays
 // valid. No service may be called from a thread of the plug-in's own: the
-// host refuses such a call and returns the neutral result. "ref" is the actor
+// host refuses such a call and returns the neutral result. The one list of
+// services (contract/host_service_list.h) holds each one's offset, C
+// signature and rule; Host::Call reaches any of them. "ref" is the actor
 // reference at byte 40 of ActorInfo, kinds are 1 input / 2 output and indexes
 // are 1-based.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
+#include "contract/host_service_list.h"
 #include "framework/vorlane_types.h"
 
 // Returned by wrappers when the service slot is empty.
 inline constexpr uint16_t kVorlServiceMissing = 0xFFFF;
 
+// Byte offsets of the services in the table, from the one list.
 namespace HostServiceOffset {
-inline constexpr size_t kRegisterMessageReceiver = 0x008;
-inline constexpr size_t kUnregisterMessageReceiver = 0x010;
-inline constexpr size_t kGetInputPropertyValue = 0x030;
-inline constexpr size_t kSetOutputPropertyValue = 0x038;
-inline constexpr size_t kReleaseVideoHandle = 0x098;
-inline constexpr size_t kGetPropertyHelpIndex = 0x0b8;
-inline constexpr size_t kAddOutputProperty = 0x0c0;
-inline constexpr size_t kRemoveOutputProperty = 0x0c8;
-inline constexpr size_t kGetPropertyCount = 0x0d0;
-inline constexpr size_t kAllocateMemory = 0x118;
-inline constexpr size_t kFreeMemory = 0x120;
-inline constexpr size_t kFindStringInList = 0x128;
-inline constexpr size_t kAssertionFailed = 0x160;
-inline constexpr size_t kLoadActorPicture = 0x168;
-inline constexpr size_t kDrawActorPicture = 0x170;
-inline constexpr size_t kBeginVideoRender = 0x190;
-inline constexpr size_t kEndVideoRender = 0x198;
-inline constexpr size_t kGetPropertyTypeCodes = 0x1c8;
-inline constexpr size_t kMakeStringValue = 0x310;
-inline constexpr size_t kReleaseValue = 0x318;
-inline constexpr size_t kSetPropertyDisplayName = 0x510;
-inline constexpr size_t kCreateImageBuffer = 0x640;
-inline constexpr size_t kDisposeImageBuffer = 0x648;
-inline constexpr size_t kBeginImageBufferDraw = 0x658;
-inline constexpr size_t kEndImageBufferDraw = 0x660;
-inline constexpr size_t kGetPropertyDisplayName = 0x670;
-// One past the last slot: a table must hold at least this many bytes.
-inline constexpr size_t kTableSize = 0x678;
+#define VORL_SERVICE_OFFSET(offset, name, ...) inline constexpr size_t k##name = offset;
+VORL_HOST_SERVICES(VORL_SERVICE_OFFSET)
+#undef VORL_SERVICE_OFFSET
+inline constexpr size_t kTableSize = HostService::kTableSize;
 }  // namespace HostServiceOffset
 
 // The C signatures of the services, as the host implements them.
 namespace HostServiceProc {
-using RegisterMessageReceiver = void* (*)(MessageReceiverProc receiver, uintptr_t zero1,
-                                          uint32_t kindMask, ActorInfo* info, uintptr_t zero2,
-                                          void* refcon);
-using UnregisterMessageReceiver = void (*)(void* handle);
-using GetInputPropertyValue = Value* (*)(void* ref, uint16_t index);
-using SetOutputPropertyValue = uint16_t (*)(void* ref, uint16_t index, Value* value);
-using ReleaseVideoHandle = void (*)(void* handle);
-using GetPropertyHelpIndex = int32_t (*)(void* ref, uint8_t kind, uint16_t index);
-using AddOutputProperty = uint16_t (*)(void* ref, uint8_t kind, uint32_t newID, uint32_t templateID,
-                                       const char* name, uint32_t zero1, uint32_t typeCode1,
-                                       uint32_t typeCode2, uint32_t flags255, Value* minimum,
-                                       Value* maximum, Value* defaultValue, uint32_t zero2,
-                                       uint32_t zero3, uint32_t zero4);
-using RemoveOutputProperty = uint16_t (*)(void* ref, uint8_t kind, uint16_t index);
-using GetPropertyCount = uint16_t (*)(void* ref, uint8_t kind, uint32_t* count);
-using AllocateMemory = void* (*)(uint64_t size, uint32_t zeroFill);
-using FreeMemory = uint16_t (*)(void* block);
-using FindStringInList = int32_t (*)(uint32_t count, const char* const* strings, const char* text);
-using AssertionFailed = void (*)(const char* condition, const char* actorName, int32_t line);
-using LoadActorPicture = void (*)(ActorInfo* info, uint32_t zero, PictInfo* pict);
-using DrawActorPicture = void (*)(ActorInfo* info, uint8_t state, Rect* area, PictInfo* pict);
-using BeginVideoRender = void* (*)(void* actorData, uint32_t kind, uint16_t arg, const uint8_t* data);
-using EndVideoRender = intptr_t (*)(void* token);
-using GetPropertyTypeCodes = uint16_t (*)(void* ref, uint8_t kind, uint16_t index, uint32_t* code1,
-                                          uint32_t* code2);
-using MakeStringValue = uint16_t (*)(const char* text, Value* value);
-using ReleaseValue = void (*)(Value* value);
-using SetPropertyDisplayName = uint16_t (*)(void* ref, uint8_t kind, uint16_t index, const char* name);
-using CreateImageBuffer = void* (*)(void* ref, int32_t context, int32_t width, int32_t height,
-                                    uint32_t flags, uint32_t zero);
-using DisposeImageBuffer = void (*)(void* ref, void* buffer);
-using BeginImageBufferDraw = int32_t (*)(void* ref, void* buffer, uint8_t arg);
-using EndImageBufferDraw = void* (*)(void* ref, void* buffer);
-using GetPropertyDisplayName = uint16_t (*)(void* ref, uint8_t kind, uint16_t index, char* buffer,
-                                            uint32_t size);
+#define VORL_SERVICE_PROC(offset, name, ...) using name = HostService::name::Proc;
+VORL_HOST_SERVICES(VORL_SERVICE_PROC)
+#undef VORL_SERVICE_PROC
 }  // namespace HostServiceProc
 
 namespace Host {
+
+// The function in the slot of service `S` (a HostService:: type), or null
+// when there is no table or the slot is empty.
+template <class S>
+typename S::Proc ServiceSlot(const VorlaneParameters* params) {
+  if (params == nullptr || params->mServiceTable == nullptr) return nullptr;
+  void* slot = nullptr;
+  std::memcpy(&slot, reinterpret_cast<const char*>(params->mServiceTable) + S::kOffset,
+              sizeof(slot));
+  return reinterpret_cast<typename S::Proc>(slot);
+}
+
+// Calls service `S` with exactly its C arguments; the empty-slot result of
+// the list when the slot is empty. Every service can be called this way;
+// the wrappers below add defaults for the constant arguments.
+template <class S, class... Args>
+typename S::Result Call(VorlaneParameters* params, Args... args) {
+  const auto fn = ServiceSlot<S>(params);
+  if (fn == nullptr) return S::EmptySlotResult();
+  return fn(args...);
+}
 
 // The actor reference of an instance (byte 40 of ActorInfo); null for null.
 inline void* ActorRef(const ActorInfo* info) { return info != nullptr ? info->mActorRef : nullptr; }
@@ -122,9 +92,9 @@ void ReleaseVideoHandle(VorlaneParameters* params, void* handle);
 // -1 when the host has no answer. [main thread & created]
 int32_t GetPropertyHelpIndex(VorlaneParameters* params, void* ref, uint8_t kind, uint16_t index);
 // Appends an output property. 0 on success. [main thread & created]
-uint16_t AddOutputProperty(VorlaneParameters* params, void* ref, uint32_t newID, uint32_t templateID,
-                           const char* name, uint32_t typeCode1, uint32_t typeCode2,
-                           Value* minimum, Value* maximum, Value* defaultValue);
+uint16_t AddOutputProperty(VorlaneParameters* params, void* ref, uint32_t newID,
+                           uint32_t templateID, const char* name, uint32_t typeCode1,
+                           uint32_t typeCode2, Value* minimum, Value* maximum, Value* defaultValue);
 // Removes output `index`; later outputs move down by one. 0 on success.
 // [main thread & created]
 uint16_t RemoveOutputProperty(VorlaneParameters* params, void* ref, uint16_t index);

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "contract/host_service_list.h"
+
 struct ActorInfo;
 struct VorlaneParameters;
 
@@ -75,10 +77,8 @@ struct VorlaneParameters {
 };
 static_assert(offsetof(VorlaneParameters, mServiceTable) == 16);
 
-// Message receiver, registered with RegisterMessageReceiver. Returns the
-// host's pointer-sized result. [main thread]
-using MessageReceiverProc = intptr_t (*)(VorlaneParameters* params, uint32_t kind, uint16_t arg,
-                                         const uint8_t* data, uint32_t length, void* refcon);
+// MessageReceiverProc, the receiver RegisterMessageReceiver takes, is
+// declared with the list of services (contract/host_service_list.h).
 
 // Entry points written into ActorInfo by GetActorInfo. All [main thread].
 using GetParameterStringProc = const char* (*)(VorlaneParameters*, ActorInfo*);

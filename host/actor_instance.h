@@ -91,6 +91,7 @@ class CActorInstance {
  private:
   friend class CHost;
   friend class CWireGraph;
+  friend class CPropertyServices;
   CActorInstance(const CPlugin& plugin, std::string name, uint32_t serial);
 
   // ---- Property table ----

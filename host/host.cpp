@@ -451,12 +451,64 @@ void CHost::ReportHostFault(std::string text) {
 }
 
 void CHost::CheckGuardBytes() {
-  for (std::string& damage : mMemory.CheckAllGuards()) ReportViolation(damage + "; found at the end");
+  for (std::string& damage : mMemory.Ledger().CheckAllGuards()) ReportViolation(damage + "; found at the end");
   mVideo.CheckGuardBytes();
 }
 
 void CHost::SetImageBufferBackend(std::unique_ptr<CImageBufferBackend> backend) {
   mVideo.SetBackend(std::move(backend));
+}
+
+// ---- What the service parts ask of the host ----
+
+CServiceContext CHost::ServiceContext() {
+  return {[this](std::string text) { ReportViolation(std::move(text)); },
+          [this](void* ref, const char* service) { return LiveInstanceOfRef(ref, service); }};
+}
+
+CActorInstance* CHost::LiveInstanceOfRef(void* ref, const char* service) {
+  auto it = mLiveRefs.find(ref);
+  if (it == mLiveRefs.end()) {
+    ReportViolation(fmt::format("{}: {} is not an actor reference of this host", service, ref));
+    return nullptr;
+  }
+  if (it->second->State() == CActorInstance::EState::kDisposed) {
+    ReportViolation(fmt::format("{}: '{}' was disposed", service, it->second->Name()));
+    return nullptr;
+  }
+  return it->second;
+}
+
+void CHost::ReportPublishedIn(const CActorInstance& instance, const unsigned char* begin,
+                              const unsigned char* end) {
+  for (size_t i = 1; i <= instance.OutputCount(); ++i) {
+    const COutputSlot& slot = instance.Output(static_cast<uint16_t>(i));
+    if (!slot.mSent || slot.mValue.Type() != layout::kTypeData) continue;
+    const auto* published = static_cast<const unsigned char*>(slot.mValue.AsPointer());
+    if (published == nullptr || published < begin || published >= end) continue;
+    ReportViolation(fmt::format("'{}' freed a block that is still the last value of its output {} ('{}'), "
+                                "in {} (publish a null data value before freeing a published package)",
+                                instance.Name(), i, slot.mDisplayName, CEntryPointCall::DescribeCurrent()));
+  }
+}
+
+void CHost::CheckFreedBlockIsNotPublished(const void* block, uint64_t size) {
+  const auto* begin = static_cast<const unsigned char*>(block);
+  const auto* end = begin + std::max<uint64_t>(size, 1);
+  for (const auto& instance : mInstances) {
+    if (instance->IsLive()) ReportPublishedIn(*instance, begin, end);
+  }
+}
+
+void CHost::CheckHeapReleaseByPlugin(const void* block, size_t size) {
+  // Only the instance whose entry point runs: looking through every
+  // instance on each free() would make large patches quadratic.
+  const CEntryPointCall* call = CEntryPointCall::Current();
+  if (call == nullptr || call->Instance().empty()) return;
+  const CActorInstance* instance = FindInstance(call->Instance());
+  if (instance == nullptr || !instance->IsLive()) return;
+  const auto* begin = static_cast<const unsigned char*>(block);
+  ReportPublishedIn(*instance, begin, begin + std::max<size_t>(size, 1));
 }
 
 }  // namespace vhost

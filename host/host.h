@@ -26,13 +26,16 @@
 // actor) when no declared output has that ID. Help indexes: kind 0 index 0
 // -> 0, input i -> i, declared output j -> input count + j.
 //
-// CHost is the façade over parts that each own their state: every
-// instance's property table (CActorInstance), the wires and value delivery
-// (CWireGraph), image buffers, drawing and render brackets (CVideoServices),
-// the memory and string ledgers, the message receivers and the recorder.
-// The service table (service_table.cpp) is generated from one list of
-// (offset, handler) pairs; a handler's parameter list is the service's C
-// signature.
+// CHost is the façade over parts that each own their state, switches and
+// counters: every instance's property table (CActorInstance), the wires and
+// value delivery (CWireGraph), the property services (CPropertyServices),
+// image buffers, drawing and render brackets (CVideoServices), memory
+// (CMemoryServices), strings (CStringServices), message receivers
+// (CMessageReceiverList), pictures (CPictureServices), assertions
+// (CAssertionLog) and the recorder.
+// Each service of the table is a row of one list
+// (contract/host_service_list.h) that names the part whose member function
+// handles it; service_table.cpp makes the table from that list.
 //
 // Misuse of this C++ API throws CHostError. Misuse seen at the C boundary
 // (bad references or indexes, unknown handles, double frees, wrong value
@@ -63,13 +66,16 @@
 #include "host/host_error.h"
 #include "host/host_value.h"
 #include "host/image_buffer_backend.h"
-#include "host/memory_ledger.h"
+#include "host/assertion_log.h"
+#include "host/memory_services.h"
 #include "host/message_receivers.h"
 #include "host/output_recorder.h"
+#include "host/picture_services.h"
 #include "host/plugin.h"
 #include "host/plugin_abi.h"
+#include "host/property_services.h"
 #include "host/record_layout.h"
-#include "host/string_ledger.h"
+#include "host/string_services.h"
 #include "host/video_services.h"
 #include "host/wire_graph.h"
 
@@ -80,41 +86,15 @@ inline constexpr uint32_t kMessageTick = 0x80;
 inline constexpr uint32_t kMessageRenderRequest = 0x1000;
 inline constexpr uint32_t kMessageContextLost = 0x20000000;
 
-// Switches that make services behave as a troubled host would.
+// Switches of the host itself; each part that serves plug-in calls owns its
+// own (MemoryServices(), Properties(), Pictures(), Video(), AssertionLog()).
 struct CHostSwitches {
-  bool mFailAllocateMemory = false;       // AllocateMemory returns null
-  bool mPictureUnavailable = false;       // LoadActorPicture leaves the record unloaded
-  bool mFailCreateImageBuffer = false;    // returns null
-  bool mFailBeginImageBufferDraw = false; // returns 0
-  bool mFailEndImageBufferDraw = false;   // returns null (drawing still ends)
-  bool mFailAddOutputProperty = false;    // returns kErrSwitchedOff
-  bool mFailRemoveOutputProperty = false; // returns kErrSwitchedOff
-  bool mFailGetPropertyCount = false;     // returns kErrSwitchedOff
-  bool mPrintAssertions = true;           // AssertionFailed also prints to stderr
-  bool mPrintViolations = true;           // violations also print to stderr
-  bool mFailInServiceHandlers = false;    // every service handler throws (a host fault)
-  uint16_t mPictureWidth = 64;            // what LoadActorPicture reports
-  uint16_t mPictureHeight = 48;
+  bool mPrintViolations = true;         // violations also print to stderr
+  bool mFailInServiceHandlers = false;  // every service handler throws (a host fault)
 };
 
-struct CAssertionReport {
-  std::string mCondition;
-  std::string mActorName;
-  int32_t mLine = 0;
-};
-
-// Counts of calls that leave nothing else to look at.
+// Counts of what the host itself did.
 struct CHostCounters {
-  uint64_t mPictureLoads = 0;
-  uint64_t mPictureDraws = 0;
-  uint8_t mLastPictureDrawState = 0;
-  uint64_t mImageBuffersCreated = 0;
-  uint64_t mImageBuffersDisposed = 0;
-  uint64_t mImageDrawsBegun = 0;
-  uint64_t mImageDrawsEnded = 0;
-  uint64_t mVideoHandlesReleased = 0;
-  uint64_t mRenderBracketsBegun = 0;
-  uint64_t mRenderBracketsEnded = 0;
   uint64_t mMessagesDelivered = 0;  // receiver calls
 };
 
@@ -129,9 +109,6 @@ struct CActorArea {
   uint8_t mResult = 0;
   int16_t mWidth = 0, mHeight = 0, mThird = 0, mFourth = 0;
 };
-
-// The value result EndVideoRender gives for a bracket that was begun.
-inline constexpr intptr_t kRenderBracketResult = 1;
 
 class CHost {
  public:
@@ -228,11 +205,21 @@ class CHost {
   // ---- Accounting, switches, diagnostics ----
   CHostSwitches& Switches() { return mSwitches; }
   const CHostCounters& Counters() const { return mCounters; }
-  const CMemoryLedger& Memory() const { return mMemory; }
-  const CStringLedger& Strings() const { return mStrings; }
+  // The parts that serve plug-in calls, each with its switches and counters.
+  CMemoryServices& MemoryServices() { return mMemory; }
+  CPropertyServices& Properties() { return mProperties; }
+  CPictureServices& Pictures() { return mPictures; }
+  const CPictureServices& Pictures() const { return mPictures; }
+  CVideoServices& Video() { return mVideo; }
+  const CVideoServices& Video() const { return mVideo; }
+  CAssertionLog& AssertionLog() { return mAssertions; }
+  CStringServices& StringServices() { return mStrings; }
+  CMessageReceiverList& MessageReceivers() { return mReceivers; }
+  const CMemoryLedger& Memory() const { return mMemory.Ledger(); }
+  const CStringLedger& Strings() const { return mStrings.Ledger(); }
   const CMessageReceiverList& Receivers() const { return mReceivers; }
-  const std::vector<CAssertionReport>& Assertions() const { return mAssertions; }
-  void ClearAssertions() { mAssertions.clear(); }
+  const std::vector<CAssertionReport>& Assertions() const { return mAssertions.All(); }
+  void ClearAssertions() { mAssertions.Clear(); }
   std::vector<std::string> Violations() const;
   void ClearViolations();
   // Faults of the host itself seen while serving a plug-in (a service
@@ -264,60 +251,19 @@ class CHost {
   const std::string& NameOfRecord(const void* info) const;
   void RequireIndex(const CActorInstance& instance, uint16_t index, bool input) const;
   void ReportViolation(std::string text);
-  void RecordOutput(CActorInstance& instance, uint16_t index, const COutputSlot& slot);
-  void CheckOutputType(CActorInstance& instance, uint16_t index, const COutputSlot& slot);
   // A producer publishes a null data value before it frees its package: a
   // block about to be freed must not be the last value of any data output.
   void CheckFreedBlockIsNotPublished(const void* block, uint64_t size);
   void ReportPublishedIn(const CActorInstance& instance, const unsigned char* begin, const unsigned char* end);
-
-  // Service handlers (service_table.cpp lists them; host_services.cpp
-  // defines them). Each takes exactly the arguments of its C service.
-  void* SvcRegisterMessageReceiver(MessageReceiverFn receiver, uintptr_t zero1, uint32_t kindMask,
-                                   ActorInfo* info, uintptr_t zero2, void* refcon);
-  void SvcUnregisterMessageReceiver(void* handle);
-  Value* SvcGetInputPropertyValue(void* ref, uint16_t index);
-  uint16_t SvcSetOutputPropertyValue(void* ref, uint16_t index, Value* value);
-  void SvcReleaseVideoHandle(void* handle);
-  int32_t SvcGetPropertyHelpIndex(void* ref, uint8_t kind, uint16_t index);
-  uint16_t SvcAddOutputProperty(void* ref, uint8_t kind, uint32_t newID, uint32_t templateID,
-                                const char* name, uint32_t zero1, uint32_t code1, uint32_t code2,
-                                uint32_t flags255, Value* minimum, Value* maximum,
-                                Value* defaultValue, uint32_t zero2, uint32_t zero3, uint32_t zero4);
-  uint16_t SvcRemoveOutputProperty(void* ref, uint8_t kind, uint16_t index);
-  uint16_t SvcGetPropertyCount(void* ref, uint8_t kind, uint32_t* count);
-  void* SvcAllocateMemory(uint64_t size, uint32_t zeroFill);
-  uint16_t SvcFreeMemory(void* block);
-  void SvcAssertionFailed(const char* condition, const char* actorName, int32_t line);
-  void SvcLoadActorPicture(ActorInfo* info, uint32_t zero, PictInfo* pict);
-  void SvcDrawActorPicture(ActorInfo* info, uint8_t state, Rect* area, PictInfo* pict);
-  void* SvcBeginVideoRender(void* actorData, uint32_t kind, uint16_t arg, const uint8_t* data);
-  intptr_t SvcEndVideoRender(void* token);
-  uint16_t SvcGetPropertyTypeCodes(void* ref, uint8_t kind, uint16_t index, uint32_t* code1,
-                                   uint32_t* code2);
-  uint16_t SvcMakeStringValue(const char* text, Value* value);
-  void SvcReleaseValue(Value* value);
-  uint16_t SvcSetPropertyDisplayName(void* ref, uint8_t kind, uint16_t index, const char* name);
-  void* SvcCreateImageBuffer(void* ref, int32_t context, int32_t width, int32_t height,
-                             uint32_t flags, uint32_t zero);
-  void SvcDisposeImageBuffer(void* ref, void* buffer);
-  int32_t SvcBeginImageBufferDraw(void* ref, void* buffer, uint8_t arg);
-  void* SvcEndImageBufferDraw(void* ref, void* buffer);
-  uint16_t SvcGetPropertyDisplayName(void* ref, uint8_t kind, uint16_t index, char* buffer,
-                                     uint32_t size);
 
   const std::thread::id mMainThread;
   alignas(16) std::array<unsigned char, layout::kParametersSize> mParameters{};
   std::vector<std::unique_ptr<CActorInstance>> mInstances;
   std::map<std::string, CActorInstance*, std::less<>> mInstancesByName;  // every instance, disposed too
   std::map<void*, CActorInstance*> mLiveRefs;  // every instance record, by actor reference
-  CMessageReceiverList mReceivers;
-  CMemoryLedger mMemory;
-  CStringLedger mStrings;
   COutputRecorder mRecorder;
   CHostSwitches mSwitches;
   CHostCounters mCounters;
-  std::vector<CAssertionReport> mAssertions;
   uint32_t mNextInstanceSerial = 1;
   uint64_t mTicks = 0;
 
@@ -327,8 +273,17 @@ class CHost {
   std::vector<std::string> mHostFaults;  // GUARDED_BY(mViolationMutex)
 
   // Parts that report violations; declared last so they go first.
+  CServiceContext ServiceContext();
   CWireGraph mWires{[this](std::string text) { ReportViolation(std::move(text)); }};
-  CVideoServices mVideo{mSwitches, mCounters, [this](std::string text) { ReportViolation(std::move(text)); }};
+  CMessageReceiverList mReceivers{ServiceContext()};
+  CMemoryServices mMemory{ServiceContext(), [this](const void* block, uint64_t size) {
+                            CheckFreedBlockIsNotPublished(block, size);
+                          }};
+  CStringServices mStrings{ServiceContext()};
+  CAssertionLog mAssertions;
+  CPictureServices mPictures{ServiceContext()};
+  CPropertyServices mProperties{ServiceContext(), Parameters(), mWires, mRecorder, mTicks};
+  CVideoServices mVideo{ServiceContext()};
 };
 
 }  // namespace vhost

@@ -1,8 +1,26 @@
 #include "host/message_receivers.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 
 namespace vhost {
+
+void* CMessageReceiverList::RegisterMessageReceiver(MessageReceiverFn receiver, uintptr_t, uint32_t kindMask,
+                                                    ActorInfo* info, uintptr_t, void* refcon) {
+  if (receiver == nullptr) {
+    mContext.mReport("RegisterMessageReceiver with a null receiver");
+    return nullptr;
+  }
+  if (kindMask == 0) mContext.mReport("RegisterMessageReceiver with kind mask 0 (it can never be called)");
+  return Register(receiver, kindMask, info, refcon);
+}
+
+void CMessageReceiverList::UnregisterMessageReceiver(void* handle) {
+  if (!Unregister(handle)) {
+    mContext.mReport(fmt::format("UnregisterMessageReceiver with unknown handle {}", handle));
+  }
+}
 
 void* CMessageReceiverList::Register(MessageReceiverFn receiver, uint32_t kindMask, ActorInfo* info,
                                      void* refcon) {

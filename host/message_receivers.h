@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/plugin_abi.h"
+#include "host/service_context.h"
 
 namespace vhost {
 
@@ -27,6 +28,14 @@ struct CMessageReceiver {
 
 class CMessageReceiverList {
  public:
+  explicit CMessageReceiverList(CServiceContext context = {}) : mContext(std::move(context)) {}
+
+  // ---- Service handlers (rows of the service list) ----
+  // Refuses a null receiver; a zero mask is registered but reported.
+  void* RegisterMessageReceiver(MessageReceiverFn receiver, uintptr_t zero1, uint32_t kindMask,
+                                ActorInfo* info, uintptr_t zero2, void* refcon);
+  void UnregisterMessageReceiver(void* handle);
+
   // The new receiver's handle (never null).
   void* Register(MessageReceiverFn receiver, uint32_t kindMask, ActorInfo* info, void* refcon);
   // False for a handle that is not registered.
@@ -39,6 +48,7 @@ class CMessageReceiverList {
   size_t CountWithRefcon(const void* refcon) const;
 
  private:
+  CServiceContext mContext;
   std::vector<CMessageReceiver> mReceivers;
   uintptr_t mNextHandle = 1;
 };

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "contract/host_service_list.h"
+
 struct ActorInfo;
 struct VorlaneParameters;
 struct Value;
@@ -41,46 +43,14 @@ using DrawActorDefinedAreaFn = void (*)(VorlaneParameters*, ActorInfo*, void* co
                                         uint16_t part, uint16_t second, Rect* area, Rect* other,
                                         uint8_t state);
 // A registered message receiver; its result is the host's. [main thread]
-using MessageReceiverFn = intptr_t (*)(VorlaneParameters*, uint32_t kind, uint16_t arg,
-                                       const uint8_t* data, uint32_t length, void* refcon);
+using MessageReceiverFn = ::MessageReceiverProc;
 
-// The services of the host's table, as the plug-ins call them.
+// The services of the host's table, as the plug-ins call them (one type
+// per row of the service list).
 namespace service {
-using RegisterMessageReceiver = void* (*)(MessageReceiverFn receiver, uintptr_t zero1,
-                                          uint32_t kindMask, ActorInfo* info, uintptr_t zero2,
-                                          void* refcon);
-using UnregisterMessageReceiver = void (*)(void* handle);
-using GetInputPropertyValue = Value* (*)(void* ref, uint16_t index);
-using SetOutputPropertyValue = uint16_t (*)(void* ref, uint16_t index, Value* value);
-using ReleaseVideoHandle = void (*)(void* handle);
-using GetPropertyHelpIndex = int32_t (*)(void* ref, uint8_t kind, uint16_t index);
-using AddOutputProperty = uint16_t (*)(void* ref, uint8_t kind, uint32_t newID, uint32_t templateID,
-                                       const char* name, uint32_t zero1, uint32_t typeCode1,
-                                       uint32_t typeCode2, uint32_t flags255, Value* minimum,
-                                       Value* maximum, Value* defaultValue, uint32_t zero2,
-                                       uint32_t zero3, uint32_t zero4);
-using RemoveOutputProperty = uint16_t (*)(void* ref, uint8_t kind, uint16_t index);
-using GetPropertyCount = uint16_t (*)(void* ref, uint8_t kind, uint32_t* count);
-using AllocateMemory = void* (*)(uint64_t size, uint32_t zeroFill);
-using FreeMemory = uint16_t (*)(void* block);
-using FindStringInList = int32_t (*)(uint32_t count, const char* const* strings, const char* text);
-using AssertionFailed = void (*)(const char* condition, const char* actorName, int32_t line);
-using LoadActorPicture = void (*)(ActorInfo* info, uint32_t zero, PictInfo* pict);
-using DrawActorPicture = void (*)(ActorInfo* info, uint8_t state, Rect* area, PictInfo* pict);
-using BeginVideoRender = void* (*)(void* actorData, uint32_t kind, uint16_t arg, const uint8_t* data);
-using EndVideoRender = intptr_t (*)(void* token);
-using GetPropertyTypeCodes = uint16_t (*)(void* ref, uint8_t kind, uint16_t index, uint32_t* code1,
-                                          uint32_t* code2);
-using MakeStringValue = uint16_t (*)(const char* text, Value* value);
-using ReleaseValue = void (*)(Value* value);
-using SetPropertyDisplayName = uint16_t (*)(void* ref, uint8_t kind, uint16_t index, const char* name);
-using CreateImageBuffer = void* (*)(void* ref, int32_t context, int32_t width, int32_t height,
-                                    uint32_t flags, uint32_t zero);
-using DisposeImageBuffer = void (*)(void* ref, void* buffer);
-using BeginImageBufferDraw = int32_t (*)(void* ref, void* buffer, uint8_t arg);
-using EndImageBufferDraw = void* (*)(void* ref, void* buffer);
-using GetPropertyDisplayName = uint16_t (*)(void* ref, uint8_t kind, uint16_t index, char* buffer,
-                                            uint32_t size);
+#define VORL_SERVICE_PROC(offset, name, ...) using name = HostService::name::Proc;
+VORL_HOST_SERVICES(VORL_SERVICE_PROC)
+#undef VORL_SERVICE_PROC
 }  // namespace service
 
 // Error codes the host's services return (0 = no error).

@@ -97,7 +97,7 @@ inline constexpr size_t kSkelPointY = 36;
 inline constexpr size_t kSkelPointZ = 40;
 
 // Service table: 208 slots of 8 bytes; the services and their byte offsets
-// are listed once, in service_table.cpp.
+// are listed once, in contract/host_service_list.h.
 inline constexpr size_t kServiceSlotCount = 208;
 
 // Reads a T at `offset` of a foreign record.

@@ -1,22 +1,20 @@
-// The C functions in the service table, generated from one list of
-// (offset, handler) pairs. Each generated function finds the host, checks
-// the thread, and calls the host's handler with its arguments unchanged;
-// nothing thrown gets out, and what it stops is reported as a host fault. A
-// handler's parameter list is the service's C signature, so the generated
-// function has exactly the type plug-ins call it through (plugin_abi.h).
+// The C functions in the service table, made from the one list of services
+// (contract/host_service_list.h). Each row names a part of the host and a
+// service; the part's member function of that name is the handler, and its
+// parameter list must be the service's C signature (checked below), so the
+// generated function has exactly the type plug-ins call it through. Each
+// generated function finds the host, checks the thread, and calls the
+// handler with its arguments unchanged; nothing thrown gets out, and what it
+// stops is reported as a host fault.
 #include "host/service_table.h"
 
 #include <fmt/format.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <thread>
 #include <type_traits>
-#include <vector>
 
 #include "host/allocation_counter.h"
 #include "host/host.h"
@@ -26,27 +24,46 @@
 
 namespace vhost {
 
+// The part of a host that each word of the list's part column names.
+#define VORL_SERVICE_PART_Messages CMessageReceiverList
+#define VORL_SERVICE_PART_Properties CPropertyServices
+#define VORL_SERVICE_PART_Memory CMemoryServices
+#define VORL_SERVICE_PART_Strings CStringServices
+#define VORL_SERVICE_PART_Assertions CAssertionLog
+#define VORL_SERVICE_PART_Pictures CPictureServices
+#define VORL_SERVICE_PART_Video CVideoServices
+
 namespace {
 
-// A service's name as a template argument, for the reports it makes.
-template <size_t N>
-struct CServiceName {
-  constexpr CServiceName(const char (&text)[N]) { std::copy_n(text, N, mText); }
-  char mText[N];
-};
-
-struct CServiceSlot {
-  size_t mOffset;
-  void* mFunction;
-};
-
-// Needs no host state, so it answers even when no host drives.
-int32_t FindStringInList(uint32_t count, const char* const* strings, const char* text) {
-  if (strings == nullptr || text == nullptr) return -1;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (strings[i] != nullptr && std::strcmp(strings[i], text) == 0) return static_cast<int32_t>(i);
-  }
-  return -1;
+template <class Part>
+Part& PartOf(CHost& host);
+template <>
+CMessageReceiverList& PartOf(CHost& host) {
+  return host.MessageReceivers();
+}
+template <>
+CPropertyServices& PartOf(CHost& host) {
+  return host.Properties();
+}
+template <>
+CMemoryServices& PartOf(CHost& host) {
+  return host.MemoryServices();
+}
+template <>
+CStringServices& PartOf(CHost& host) {
+  return host.StringServices();
+}
+template <>
+CAssertionLog& PartOf(CHost& host) {
+  return host.AssertionLog();
+}
+template <>
+CPictureServices& PartOf(CHost& host) {
+  return host.Pictures();
+}
+template <>
+CVideoServices& PartOf(CHost& host) {
+  return host.Video();
 }
 
 }  // namespace
@@ -63,9 +80,10 @@ struct CServiceTableAccess {
     }
     if (std::this_thread::get_id() != host->mMainThread) {
       why = EHostFor::kWrongThread;
-      host->ReportViolation(fmt::format("{} called off the host's main thread, on {} (services may be called "
-                                        "only on the thread that calls the entry points)",
-                                        service, DescribeCurrentThread()));
+      host->ReportViolation(
+          fmt::format("{} called off the host's main thread, on {} (services may be called "
+                      "only on the thread that calls the entry points)",
+                      service, DescribeCurrentThread()));
       return nullptr;
     }
     why = EHostFor::kHost;
@@ -86,94 +104,92 @@ struct CServiceTableAccess {
     std::fprintf(stderr, "actorhost: host fault: %s stopped an exception: %s\n", service, what);
   }
 
-  template <auto kHandler, CServiceName kName, auto kNeutral>
+  // What a service answers when it did nothing: error-code services say why,
+  // the others give the list's neutral result.
+  template <class S>
+  static typename S::Result Neutral(EHostFor why) {
+    if constexpr (std::is_same_v<typename S::Result, uint16_t>) {
+      return why == EHostFor::kWrongThread ? kErrWrongThread : kErrNoHost;
+    } else {
+      return S::EmptySlotResult();
+    }
+  }
+
+  // Runs `work` for service S on `host` (null: the service needs none),
+  // stopping what it throws.
+  template <class S, class Work>
+  static typename S::Result Guarded(CHost* host, EHostFor why, Work&& work) {
+    try {
+      if (host != nullptr && host->mSwitches.mFailInServiceHandlers) {
+        throw CHostError("a fault switched on for tests");
+      }
+      return work();
+    } catch (const std::exception& e) {
+      ReportHostFault(host, S::kName, e.what());
+    } catch (...) {
+      ReportHostFault(host, S::kName, "not a standard exception");
+    }
+    return Neutral<S>(why);
+  }
+
+  template <class S, auto kHandler>
   struct CThunk;
 
-  template <class R, class... Args, R (CHost::*kHandler)(Args...), CServiceName kName, auto kNeutral>
-  struct CThunk<kHandler, kName, kNeutral> {
+  // A member function of the part: needs the host that drives.
+  template <class S, class Part, class R, class... Args, R (Part::*kHandler)(Args...)>
+  struct CThunk<S, kHandler> {
+    static_assert(std::is_same_v<R (*)(Args...), typename S::Proc>,
+                  "a handler takes exactly the C parameters of its service");
     static R Call(Args... args) {
       const CUncountedHostWork hostWork;
       EHostFor why = EHostFor::kNoHost;
       CHost* host = nullptr;
       try {
-        host = HostFor(kName.mText, why);
-        if (host != nullptr) {
-          if (host->mSwitches.mFailInServiceHandlers) throw CHostError("a fault switched on for tests");
-          return (host->*kHandler)(args...);
-        }
-      } catch (const std::exception& e) {
-        ReportHostFault(host, kName.mText, e.what());
+        host = HostFor(S::kName, why);
       } catch (...) {
-        ReportHostFault(host, kName.mText, "not a standard exception");
+        ReportHostFault(nullptr, S::kName, "the host could not be found");
       }
-      // Services that answer an error code say why they did nothing.
-      if constexpr (std::is_same_v<R, uint16_t>) {
-        if (why == EHostFor::kWrongThread) return kErrWrongThread;
-      }
-      if constexpr (!std::is_void_v<R>) return static_cast<R>(kNeutral);
+      if (host == nullptr) return Neutral<S>(why);
+      return Guarded<S>(host, why, [&] { return (PartOf<Part>(*host).*kHandler)(args...); });
     }
   };
 
-  // One slot of the table: the service at byte `kOffset`, handled by
-  // `kHandler`, answering `kNeutral` when there is no host to act on (or the
-  // handler threw). Void services take 0 as neutral.
-  template <size_t kOffset, auto kHandler, CServiceName kName, auto kNeutral>
-  static CServiceSlot Slot() {
-    static_assert(kOffset % 8 == 0 && kOffset / 8 < layout::kServiceSlotCount);
-    return {kOffset, reinterpret_cast<void*>(&CThunk<kHandler, kName, kNeutral>::Call)};
-  }
+  // A static function of the part: needs no host state, so it answers even
+  // when no host drives; a host that drives still refuses other threads.
+  template <class S, class R, class... Args, R (*kHandler)(Args...)>
+  struct CThunk<S, kHandler> {
+    static_assert(std::is_same_v<R (*)(Args...), typename S::Proc>,
+                  "a handler takes exactly the C parameters of its service");
+    static R Call(Args... args) {
+      EHostFor why = EHostFor::kNoHost;
+      CHost* host = nullptr;
+      if (CHost::Current() != nullptr) {
+        try {
+          host = HostFor(S::kName, why);
+        } catch (...) {
+          ReportHostFault(nullptr, S::kName, "the host could not be found");
+        }
+        if (host == nullptr) return Neutral<S>(why);
+      }
+      return Guarded<S>(host, why, [&] { return kHandler(args...); });
+    }
+  };
 
-  static std::vector<CServiceSlot> Services() {
-    using H = CHost;
-    return {
-        Slot<0x008, &H::SvcRegisterMessageReceiver, "RegisterMessageReceiver", nullptr>(),
-        Slot<0x010, &H::SvcUnregisterMessageReceiver, "UnregisterMessageReceiver", 0>(),
-        Slot<0x030, &H::SvcGetInputPropertyValue, "GetInputPropertyValue", nullptr>(),
-        Slot<0x038, &H::SvcSetOutputPropertyValue, "SetOutputPropertyValue", kErrNoHost>(),
-        Slot<0x098, &H::SvcReleaseVideoHandle, "ReleaseVideoHandle", 0>(),
-        Slot<0x0b8, &H::SvcGetPropertyHelpIndex, "GetPropertyHelpIndex", -1>(),
-        Slot<0x0c0, &H::SvcAddOutputProperty, "AddOutputProperty", kErrNoHost>(),
-        Slot<0x0c8, &H::SvcRemoveOutputProperty, "RemoveOutputProperty", kErrNoHost>(),
-        Slot<0x0d0, &H::SvcGetPropertyCount, "GetPropertyCount", kErrNoHost>(),
-        Slot<0x118, &H::SvcAllocateMemory, "AllocateMemory", nullptr>(),
-        Slot<0x120, &H::SvcFreeMemory, "FreeMemory", kErrNoHost>(),
-        {0x128, reinterpret_cast<void*>(&FindStringInList)},
-        Slot<0x160, &H::SvcAssertionFailed, "AssertionFailed", 0>(),
-        Slot<0x168, &H::SvcLoadActorPicture, "LoadActorPicture", 0>(),
-        Slot<0x170, &H::SvcDrawActorPicture, "DrawActorPicture", 0>(),
-        Slot<0x190, &H::SvcBeginVideoRender, "BeginVideoRender", nullptr>(),
-        Slot<0x198, &H::SvcEndVideoRender, "EndVideoRender", 0>(),
-        Slot<0x1c8, &H::SvcGetPropertyTypeCodes, "GetPropertyTypeCodes", kErrNoHost>(),
-        Slot<0x310, &H::SvcMakeStringValue, "MakeStringValue", kErrNoHost>(),
-        Slot<0x318, &H::SvcReleaseValue, "ReleaseValue", 0>(),
-        Slot<0x510, &H::SvcSetPropertyDisplayName, "SetPropertyDisplayName", kErrNoHost>(),
-        Slot<0x640, &H::SvcCreateImageBuffer, "CreateImageBuffer", nullptr>(),
-        Slot<0x648, &H::SvcDisposeImageBuffer, "DisposeImageBuffer", 0>(),
-        Slot<0x658, &H::SvcBeginImageBufferDraw, "BeginImageBufferDraw", 0>(),
-        Slot<0x660, &H::SvcEndImageBufferDraw, "EndImageBufferDraw", nullptr>(),
-        Slot<0x670, &H::SvcGetPropertyDisplayName, "GetPropertyDisplayName", kErrNoHost>(),
-    };
+  static std::array<void*, layout::kServiceSlotCount> BuildTable() {
+    std::array<void*, layout::kServiceSlotCount> table{};
+#define VORL_SERVICE_SLOT(offset, name, result, params, rule, part, neutral)    \
+  static_assert((offset) % 8 == 0 && (offset) / 8 < layout::kServiceSlotCount); \
+  table[(offset) / 8] =                                                         \
+      reinterpret_cast<void*>(&CThunk<HostService::name, &VORL_SERVICE_PART_##part::name>::Call);
+    VORL_HOST_SERVICES(VORL_SERVICE_SLOT)
+#undef VORL_SERVICE_SLOT
+    return table;
   }
 };
 
-namespace {
-
-std::array<void*, layout::kServiceSlotCount> BuildTable() {
-  std::array<void*, layout::kServiceSlotCount> table{};
-  for (const CServiceSlot& slot : CServiceTableAccess::Services()) {
-    if (table[slot.mOffset / 8] != nullptr) {
-      std::fprintf(stderr, "actorhost: two services at offset 0x%zx\n", slot.mOffset);
-      std::abort();
-    }
-    table[slot.mOffset / 8] = slot.mFunction;
-  }
-  return table;
-}
-
-}  // namespace
-
 void* const* ServiceTable() {
-  static const std::array<void*, layout::kServiceSlotCount> table = BuildTable();
+  static const std::array<void*, layout::kServiceSlotCount> table =
+      CServiceTableAccess::BuildTable();
   return table.data();
 }
 

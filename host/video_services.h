@@ -17,28 +17,53 @@
 #include <string>
 
 #include "host/image_buffer_backend.h"
+#include "host/service_context.h"
 
 namespace vhost {
 
 class CActorInstance;
-struct CHostCounters;
-struct CHostSwitches;
+
+// The value result EndVideoRender gives for a bracket that was begun.
+inline constexpr intptr_t kRenderBracketResult = 1;
 
 class CVideoServices {
  public:
-  using CReport = std::function<void(std::string)>;
+  struct CSwitches {
+    bool mFailCreateImageBuffer = false;     // returns null
+    bool mFailBeginImageBufferDraw = false;  // returns 0
+    bool mFailEndImageBufferDraw = false;    // returns null (drawing still ends)
+  };
+  struct CCounters {
+    uint64_t mImageBuffersCreated = 0;
+    uint64_t mImageBuffersDisposed = 0;
+    uint64_t mImageDrawsBegun = 0;
+    uint64_t mImageDrawsEnded = 0;
+    uint64_t mVideoHandlesReleased = 0;
+    uint64_t mRenderBracketsBegun = 0;
+    uint64_t mRenderBracketsEnded = 0;
+  };
 
-  CVideoServices(const CHostSwitches& switches, CHostCounters& counters, CReport report);
+  explicit CVideoServices(CServiceContext context);
   CVideoServices(const CVideoServices&) = delete;
   CVideoServices& operator=(const CVideoServices&) = delete;
   ~CVideoServices();
 
+  // ---- Service handlers (rows of the service list) ----
+  // Image buffers, made by the backend for a live instance.
+  void* CreateImageBuffer(void* ref, int32_t context, int32_t width, int32_t height, uint32_t flags,
+                          uint32_t zero);
+  void DisposeImageBuffer(void* ref, void* buffer);
+  int32_t BeginImageBufferDraw(void* ref, void* buffer, uint8_t arg);
+  void* EndImageBufferDraw(void* ref, void* buffer);
+  // Render brackets, opened and closed while a receiver runs.
+  void* BeginVideoRender(void* actorData, uint32_t kind, uint16_t arg, const uint8_t* data);
+  intptr_t EndVideoRender(void* token);
+  void ReleaseVideoHandle(void* handle);
+
+  CSwitches& Switches() { return mSwitches; }
+  const CCounters& Counters() const { return mCounters; }
+
   // ---- Image buffers ----
-  void* CreateImageBuffer(CActorInstance& creator, int32_t context, int32_t width, int32_t height,
-                          uint32_t flags);
-  void DisposeImageBuffer(void* buffer);
-  int32_t BeginImageBufferDraw(void* buffer, uint8_t arg);
-  void* EndImageBufferDraw(void* buffer);
   size_t LiveImageBuffers() const { return mImageBuffers.size(); }
   // Reports every live buffer whose record's guard bytes were overwritten
   // (disposed buffers are checked as they go).
@@ -48,8 +73,6 @@ class CVideoServices {
   CImageBufferBackend& Backend() { return *mBackend; }
 
   // ---- Render brackets ----
-  void* BeginVideoRender(void* actorData, uint32_t kind);
-  intptr_t EndVideoRender(void* token);
   // Forgets every bracket; reports those left open by a receiver of `kind`.
   void CloseBrackets(uint32_t kind);
 
@@ -60,9 +83,9 @@ class CVideoServices {
     bool mEnded;
   };
 
-  const CHostSwitches& mSwitches;
-  CHostCounters& mCounters;
-  CReport mReport;
+  CServiceContext mContext;
+  CSwitches mSwitches;
+  CCounters mCounters;
   std::unique_ptr<CImageBufferBackend> mBackend;
   struct CLiveBuffer {
     CActorInstance* mCreator;

@@ -78,7 +78,7 @@ class CSequenceRun {
       ++tally.mOutputValues;
       if (record->mSkeleton.has_value()) ++tally.mSkeletonsPublished;
     }
-    tally.mImagesDrawn = host.Counters().mImageDrawsEnded;
+    tally.mImagesDrawn = host.Video().Counters().mImageDrawsEnded;
   }
 
   static const char* OpName(EHostCallOp op) {
@@ -343,10 +343,17 @@ class CSequenceRun {
   }
 
   void Switch() {
-    CHostSwitches& s = mVh.Host().Switches();
-    bool* const switches[] = {&s.mFailAllocateMemory,     &s.mPictureUnavailable,      &s.mFailCreateImageBuffer,
-                              &s.mFailBeginImageBufferDraw, &s.mFailEndImageBufferDraw, &s.mFailAddOutputProperty,
-                              &s.mFailRemoveOutputProperty, &s.mFailGetPropertyCount};
+    CHost& host = mVh.Host();
+    auto& video = host.Video().Switches();
+    auto& properties = host.Properties().Switches();
+    bool* const switches[] = {&host.MemoryServices().Switches().mFailAllocateMemory,
+                              &host.Pictures().Switches().mPictureUnavailable,
+                              &video.mFailCreateImageBuffer,
+                              &video.mFailBeginImageBufferDraw,
+                              &video.mFailEndImageBufferDraw,
+                              &properties.mFailAddOutputProperty,
+                              &properties.mFailRemoveOutputProperty,
+                              &properties.mFailGetPropertyCount};
     const size_t which = mInput.ConsumeIntegralInRange<size_t>(0, std::size(switches) - 1);
     *switches[which] = mInput.ConsumeBool();
   }

@@ -86,7 +86,7 @@ class CWatcherRig {
  public:
   CWatcherRig() {
     mPlugin = &vhost::LoadPlugin(std::string(VORL_FUZZ_PLUGIN_DIR) + "/kavrin_watcher" VORL_FUZZ_PLUGIN_SUFFIX);
-    mHost.Switches().mPrintAssertions = false;
+    mHost.AssertionLog().Switches().mPrintAssertions = false;
     mSender = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     mPort = FreePort();
     sockaddr_in to{};

@@ -30,7 +30,7 @@ CPatchRunner::CPatchRunner(CPatch patch, CRunOptions options, std::ostream& out)
       mLoop(*mHost, ScheduleOf(mPatch, mOptions)),
       mHealth(mOptions.mStreamHealth),
       mExpectations(mPatch, mInstances) {
-  mHost->Switches().mPrintAssertions = mOptions.mPrintAssertions;
+  mHost->AssertionLog().Switches().mPrintAssertions = mOptions.mPrintAssertions;
 }
 
 CPatchRunner::~CPatchRunner() = default;

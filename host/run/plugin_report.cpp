@@ -35,7 +35,7 @@ std::string Indented(const std::string& text, const std::string& indent) {
 
 std::string DescribePlugin(const CPlugin& plugin) {
   CHost host;
-  host.Switches().mPrintAssertions = false;
+  host.AssertionLog().Switches().mPrintAssertions = false;
   host.Switches().mPrintViolations = false;
   CActorInstance& instance = host.AddInstance(plugin, "inspect");
 

@@ -99,7 +99,7 @@ CFindings CheckNoMemory(const CTestContext& context) {
   CValidationHost vh;
   CHost& host = vh.Host();
   CFindings findings;
-  host.Switches().mFailAllocateMemory = true;
+  host.MemoryServices().Switches().mFailAllocateMemory = true;
   CActorInstance& starved = host.AddInstance(plugin, "starved");
   host.Create(starved);
   host.Activate(starved);
@@ -108,16 +108,16 @@ CFindings CheckNoMemory(const CTestContext& context) {
     const auto index = static_cast<uint16_t>(i);
     host.SetInput(starved, index, starved.Input(index).mValue);
   }
-  host.Switches().mFailAllocateMemory = false;
+  host.MemoryServices().Switches().mFailAllocateMemory = false;
   // Asserting on a record it did not get is the right answer of a starved
   // instance; what counts is that it neither crashes nor leaks.
   host.ClearAssertions();
   CActorInstance& fed = host.Spawn(plugin, "fed");  // a healthy neighbour still works
   vh.SendRegisteredKinds();
-  host.Switches().mFailAllocateMemory = true;
+  host.MemoryServices().Switches().mFailAllocateMemory = true;
   host.Deactivate(starved);
   host.Dispose(starved);
-  host.Switches().mFailAllocateMemory = false;
+  host.MemoryServices().Switches().mFailAllocateMemory = false;
   host.ClearAssertions();
   host.Dispose(fed);
   vh.Account(findings);

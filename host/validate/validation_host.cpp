@@ -5,7 +5,7 @@
 namespace vhost::validate {
 
 CValidationHost::CValidationHost() {
-  mHost.Switches().mPrintAssertions = false;
+  mHost.AssertionLog().Switches().mPrintAssertions = false;
   mHost.Switches().mPrintViolations = false;
 }
 
@@ -80,7 +80,7 @@ void CValidationHost::Account(CFindings& findings) {
     findings.push_back(fmt::format("message receivers still registered after every instance was disposed: {}",
                                    mHost.Receivers().All().size()));
   }
-  const auto& counters = mHost.Counters();
+  const auto& counters = mHost.Video().Counters();
   if (counters.mRenderBracketsBegun != counters.mRenderBracketsEnded) {
     findings.push_back(fmt::format("render brackets begun {} times, ended {} times", counters.mRenderBracketsBegun,
                                    counters.mRenderBracketsEnded));

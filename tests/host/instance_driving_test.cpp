@@ -18,7 +18,7 @@ namespace {
 class InstancesDrivenByTheHost : public testing::Test {
  protected:
   void SetUp() override {
-    mHost.Switches().mPrintAssertions = false;
+    mHost.AssertionLog().Switches().mPrintAssertions = false;
     mHost.Switches().mPrintViolations = false;
   }
 
@@ -82,9 +82,9 @@ TEST_F(InstancesDrivenByTheHost, AReceiverLeftRegisteredAfterDeactivationIsRepor
 }
 
 TEST_F(InstancesDrivenByTheHost, AnInstanceWithoutItsDataBlockStaysQuiet) {
-  mHost.Switches().mFailAllocateMemory = true;
+  mHost.MemoryServices().Switches().mFailAllocateMemory = true;
   auto& probe = mHost.Spawn(Probe(), "p");
-  mHost.Switches().mFailAllocateMemory = false;
+  mHost.MemoryServices().Switches().mFailAllocateMemory = false;
   EXPECT_EQ(probe.ActorData(), nullptr);
   EXPECT_TRUE(Log(probe).empty());
   mHost.Dispose(probe);

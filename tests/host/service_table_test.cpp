@@ -4,13 +4,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <map>
+#include <string>
+#include <type_traits>
 #include <cstring>
 #include <set>
 #include <thread>
 
 #include "host/host.h"
 #include "host/plugin.h"
+#include "host/service_table.h"
 #include "probe_paths.h"
 
 using testing::HasSubstr;
@@ -33,7 +38,9 @@ struct alignas(8) RawValue {
   Value* Ptr() { return reinterpret_cast<Value*>(mBytes); }
 };
 
-const std::set<size_t> kServiceOffsets{0x008, 0x010, 0x030, 0x038, 0x098, 0x0b8, 0x0c0,
+// The services of the contract, written out independently of the list the
+// table is made from: none may move or go missing.
+const std::set<size_t> kContractOffsets{0x008, 0x010, 0x030, 0x038, 0x098, 0x0b8, 0x0c0,
                                        0x0c8, 0x0d0, 0x118, 0x120, 0x128, 0x160, 0x168,
                                        0x170, 0x190, 0x198, 0x1c8, 0x310, 0x318, 0x510,
                                        0x640, 0x648, 0x658, 0x660, 0x670};
@@ -41,7 +48,7 @@ const std::set<size_t> kServiceOffsets{0x008, 0x010, 0x030, 0x038, 0x098, 0x0b8,
 class ServicesCalledThroughTheTable : public testing::Test {
  protected:
   void SetUp() override {
-    mHost.Switches().mPrintAssertions = false;
+    mHost.AssertionLog().Switches().mPrintAssertions = false;
     mHost.Switches().mPrintViolations = false;
     mProbe = &mHost.Spawn(vhost::LoadPlugin(ProbePath("probe")), "p");
     mRef = Read<void*>(mProbe->RecordBytes(), 40);
@@ -68,14 +75,69 @@ class ServicesCalledThroughTheTable : public testing::Test {
 
 using ActorRefOnly = uint16_t (*)(void*, uint8_t, uint16_t);
 
+// Calls the function in `slot` as service S, with every argument zero or
+// null; for calls that must be refused before a handler sees them.
+template <class Proc>
+struct CZeroArgumentCall;
+template <class R, class... Args>
+struct CZeroArgumentCall<R (*)(Args...)> {
+  static R Call(void* slot) { return reinterpret_cast<R (*)(Args...)>(slot)(Args{}...); }
+};
+
+// What each service of the list answered, by name ("-" for void ones).
+using CAnswers = std::map<std::string, std::string>;
+
+template <class S>
+std::string AnswerText(void* slot) {
+  using R = typename S::Result;
+  if constexpr (std::is_void_v<R>) {
+    CZeroArgumentCall<typename S::Proc>::Call(slot);
+    return "-";
+  } else {
+    const R result = CZeroArgumentCall<typename S::Proc>::Call(slot);
+    if constexpr (std::is_pointer_v<R>) return result == nullptr ? "null" : "a pointer";
+    else return std::to_string(result);
+  }
+}
+
+// Calls every service of the list through `table`, with zero arguments.
+CAnswers CallEveryServiceWithZeros(void* const* table) {
+  CAnswers answers;
+#define CALL_SERVICE(offset, name, ...) answers[#name] = AnswerText<HostService::name>(table[(offset) / 8]);
+  VORL_HOST_SERVICES(CALL_SERVICE)
+#undef CALL_SERVICE
+  return answers;
+}
+
+// What service S answers when it does nothing: `errorCode` for an
+// error-code service, else the list's neutral result.
+template <class S>
+std::string NeutralText(uint16_t errorCode) {
+  using R = typename S::Result;
+  if constexpr (std::is_void_v<R>) return "-";
+  else if constexpr (std::is_pointer_v<R>) return "null";
+  else if constexpr (std::is_same_v<R, uint16_t>) return std::to_string(errorCode);
+  else return std::to_string(S::EmptySlotResult());
+}
+
+CAnswers NeutralAnswers(uint16_t errorCode) {
+  CAnswers answers;
+#define NEUTRAL_ANSWER(offset, name, ...) answers[#name] = NeutralText<HostService::name>(errorCode);
+  VORL_HOST_SERVICES(NEUTRAL_ANSWER)
+#undef NEUTRAL_ANSWER
+  return answers;
+}
+
 }  // namespace
 
 TEST_F(ServicesCalledThroughTheTable, EveryServiceSitsAtItsOffsetAndEveryOtherSlotIsNull) {
+  const std::set<size_t> listed(std::begin(HostService::kOffsets), std::end(HostService::kOffsets));
+  for (size_t offset : kContractOffsets) EXPECT_EQ(listed.count(offset), 1u) << "contract service at 0x" << std::hex << offset;
   void* const* table = Read<void* const*>(mHost.Parameters(), 16);
   ASSERT_NE(table, nullptr);
   for (size_t offset = 0; offset < 208 * 8; offset += 8) {
     const bool filled = Read<void*>(table, offset) != nullptr;
-    EXPECT_EQ(filled, kServiceOffsets.count(offset) == 1) << "slot at 0x" << std::hex << offset;
+    EXPECT_EQ(filled, listed.count(offset) == 1) << "slot at 0x" << std::hex << offset;
   }
 }
 
@@ -148,10 +210,10 @@ TEST_F(ServicesCalledThroughTheTable, MemoryIsZeroFilledAccountedAndCanBeMadeToF
   EXPECT_EQ(release(nullptr), 0);
   EXPECT_TRUE(mHost.Violations().empty());
 
-  mHost.Switches().mFailAllocateMemory = true;
+  mHost.MemoryServices().Switches().mFailAllocateMemory = true;
   EXPECT_EQ(allocate(16, 1), nullptr);
   EXPECT_EQ(mHost.Memory().FailedCount(), 1u);
-  mHost.Switches().mFailAllocateMemory = false;
+  mHost.MemoryServices().Switches().mFailAllocateMemory = false;
 
   unsigned char stack[8];
   EXPECT_NE(release(stack), 0);
@@ -275,9 +337,9 @@ TEST_F(ServicesCalledThroughTheTable, BadKindsIndexesAndDuplicateIDsAreRefused) 
             vhost::kErrUnknownTypeCode);
   EXPECT_EQ(mHost.Violations().size(), 6u);
 
-  mHost.Switches().mFailAddOutputProperty = true;
-  mHost.Switches().mFailRemoveOutputProperty = true;
-  mHost.Switches().mFailGetPropertyCount = true;
+  mHost.Properties().Switches().mFailAddOutputProperty = true;
+  mHost.Properties().Switches().mFailRemoveOutputProperty = true;
+  mHost.Properties().Switches().mFailGetPropertyCount = true;
   EXPECT_EQ(add(mRef, 2, 0x78787878, 0, "x", 0, c1, c2, 255, nullptr, nullptr, nullptr, 0, 0, 0),
             vhost::kErrSwitchedOff);
   EXPECT_EQ(remove(mRef, 2, 1), vhost::kErrSwitchedOff);
@@ -349,21 +411,21 @@ TEST_F(ServicesCalledThroughTheTable, ThePictureIsLoadedIntoTheRecordUnlessSwitc
   auto load = Slot<void (*)(ActorInfo*, uint32_t, PictInfo*)>(0x168);
   auto draw = Slot<void (*)(ActorInfo*, uint8_t, Rect*, PictInfo*)>(0x170);
   alignas(8) unsigned char picture[32] = {};
-  mHost.Switches().mPictureUnavailable = true;
+  mHost.Pictures().Switches().mPictureUnavailable = true;
   load(mProbe->Info(), 0, reinterpret_cast<PictInfo*>(picture));
   EXPECT_EQ(picture[0], 0);
-  mHost.Switches().mPictureUnavailable = false;
-  mHost.Switches().mPictureWidth = 120;
-  mHost.Switches().mPictureHeight = 90;
+  mHost.Pictures().Switches().mPictureUnavailable = false;
+  mHost.Pictures().Switches().mPictureWidth = 120;
+  mHost.Pictures().Switches().mPictureHeight = 90;
   load(mProbe->Info(), 0, reinterpret_cast<PictInfo*>(picture));
   EXPECT_EQ(picture[0], 1);
   EXPECT_EQ(Read<uint16_t>(picture, 24), 120);
   EXPECT_EQ(Read<uint16_t>(picture, 26), 90);
-  EXPECT_EQ(mHost.Counters().mPictureLoads, 2u);
+  EXPECT_EQ(mHost.Pictures().Counters().mPictureLoads, 2u);
   alignas(8) int16_t rect[4] = {};
   draw(mProbe->Info(), 3, reinterpret_cast<Rect*>(rect), reinterpret_cast<PictInfo*>(picture));
-  EXPECT_EQ(mHost.Counters().mPictureDraws, 1u);
-  EXPECT_EQ(mHost.Counters().mLastPictureDrawState, 3);
+  EXPECT_EQ(mHost.Pictures().Counters().mPictureDraws, 1u);
+  EXPECT_EQ(mHost.Pictures().Counters().mLastPictureDrawState, 3);
 }
 
 namespace {
@@ -406,8 +468,8 @@ TEST_F(ServicesCalledThroughTheTable, TheRenderBracketEndsWithTheResultTheReceiv
   const auto delivery = mHost.RequestRender(5);
   ASSERT_EQ(delivery.mResults.size(), 1u);
   EXPECT_EQ(delivery.mResults[0], vhost::kRenderBracketResult);
-  EXPECT_EQ(mHost.Counters().mRenderBracketsBegun, 1u);
-  EXPECT_EQ(mHost.Counters().mRenderBracketsEnded, 1u);
+  EXPECT_EQ(mHost.Video().Counters().mRenderBracketsBegun, 1u);
+  EXPECT_EQ(mHost.Video().Counters().mRenderBracketsEnded, 1u);
   EXPECT_EQ(Slot<intptr_t (*)(void*)>(0x198)(reinterpret_cast<void*>(0x1234)), 0);
   EXPECT_THAT(mHost.Violations().back(), HasSubstr("not an open bracket"));
 }
@@ -433,13 +495,13 @@ TEST_F(ServicesCalledThroughTheTable, ImageBuffersAreRecordsWithSizeDrawingByteA
   EXPECT_EQ(Read<uint8_t>(buffer, 40), 0);
   EXPECT_EQ(mHost.LiveImageBuffers(), 1u);
 
-  mHost.Switches().mFailBeginImageBufferDraw = true;
+  mHost.Video().Switches().mFailBeginImageBufferDraw = true;
   EXPECT_EQ(begin(mRef, buffer, 1), 0);
-  mHost.Switches().mFailBeginImageBufferDraw = false;
-  mHost.Switches().mFailEndImageBufferDraw = true;
+  mHost.Video().Switches().mFailBeginImageBufferDraw = false;
+  mHost.Video().Switches().mFailEndImageBufferDraw = true;
   EXPECT_NE(begin(mRef, buffer, 1), 0);
   EXPECT_EQ(end(mRef, buffer), nullptr);
-  mHost.Switches().mFailEndImageBufferDraw = false;
+  mHost.Video().Switches().mFailEndImageBufferDraw = false;
   EXPECT_TRUE(mHost.Violations().empty());
 
   dispose(mRef, buffer);
@@ -447,7 +509,7 @@ TEST_F(ServicesCalledThroughTheTable, ImageBuffersAreRecordsWithSizeDrawingByteA
   EXPECT_TRUE(mHost.Violations().empty());
   dispose(mRef, buffer);
   EXPECT_THAT(mHost.Violations().back(), HasSubstr("not a live image buffer"));
-  mHost.Switches().mFailCreateImageBuffer = true;
+  mHost.Video().Switches().mFailCreateImageBuffer = true;
   EXPECT_EQ(create(mRef, 0, 64, 64, 1, 0), nullptr);
 }
 
@@ -483,6 +545,29 @@ TEST_F(ServicesCalledThroughTheTable, ACallFromAnotherThreadIsRefusedWithItsErro
   EXPECT_THAT(mHost.Violations()[0], HasSubstr("AllocateMemory called off the host's main thread, on thread "));
   EXPECT_THAT(mHost.Violations()[1], HasSubstr("GetPropertyCount called off the host's main thread, on thread "));
   EXPECT_EQ(mHost.Memory().LiveBlocks(), blocksBefore);
+}
+
+TEST_F(ServicesCalledThroughTheTable, EveryServiceOfTheListRefusesAnotherThreadAndNamesItself) {
+  void* const* table = Read<void* const*>(mHost.Parameters(), 16);
+  CAnswers answers;
+  std::thread([&] { answers = CallEveryServiceWithZeros(table); }).join();
+  EXPECT_EQ(answers, NeutralAnswers(vhost::kErrWrongThread));
+  const auto violations = mHost.Violations();
+  ASSERT_EQ(violations.size(), std::size(HostService::kOffsets));
+  for (const auto& [name, answer] : answers) {
+    EXPECT_EQ(std::count_if(violations.begin(), violations.end(),
+                            [&](const std::string& v) { return v.rfind(name + " called off the host's main thread", 0) == 0; }),
+              1)
+        << name;
+  }
+}
+
+TEST(ServicesWithNoHost, AnswerTheirNeutralResultAndFindStringInListStillSearches) {
+  void* const* table = vhost::ServiceTable();
+  EXPECT_EQ(CallEveryServiceWithZeros(table), NeutralAnswers(vhost::kErrNoHost));
+  const char* const modes[] = {"a", "b"};
+  auto find = reinterpret_cast<vhost::service::FindStringInList>(table[0x128 / 8]);
+  EXPECT_EQ(find(2, modes, "b"), 1);
 }
 
 TEST_F(ServicesCalledThroughTheTable, AnExceptionAHandlerThrowsIsStoppedAndReportedAsAHostFault) {

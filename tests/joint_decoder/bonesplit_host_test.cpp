@@ -39,7 +39,7 @@ const vhost::CPlugin& Bonesplit() {
 class BonesplitInTheHost : public ::testing::Test {
  protected:
   void SetUp() override {
-    mHost.Switches().mPrintAssertions = false;
+    mHost.AssertionLog().Switches().mPrintAssertions = false;
     mActor = &mHost.Spawn(Bonesplit(), "split");
   }
 
@@ -436,11 +436,11 @@ TEST_F(BonesplitInTheHost, WritesNoHelpIntoABufferOfSizeZero) {
 // ---- Failures ----
 
 TEST_F(BonesplitInTheHost, ReportsOutputsTheHostRefusesToAddOrCount) {
-  mHost.Switches().mFailAddOutputProperty = true;
+  mHost.Properties().Switches().mFailAddOutputProperty = true;
   Channels(2);
   EXPECT_EQ(AssertionTexts(), (std::vector<std::string>(3, "err == noErr|Bonesplit")));
   mHost.ClearAssertions();
-  mHost.Switches().mFailGetPropertyCount = true;
+  mHost.Properties().Switches().mFailGetPropertyCount = true;
   Channels(3);
   EXPECT_EQ(AssertionTexts(),
             (std::vector<std::string>{
@@ -457,8 +457,8 @@ TEST_F(BonesplitInTheHost, ReportsAnInputItDoesNotDeclare) {
 
 TEST(BonesplitWithoutMemory, IgnoresEveryCallbackThatNeedsItsRecord) {
   vhost::CHost host;
-  host.Switches().mPrintAssertions = false;
-  host.Switches().mFailAllocateMemory = true;
+  host.AssertionLog().Switches().mPrintAssertions = false;
+  host.MemoryServices().Switches().mFailAllocateMemory = true;
   vhost::CActorInstance& actor = host.Spawn(Bonesplit(), "starved");
   SkeletonPtr s = MakeSkeleton({"head", "neck"});
   host.SetInput(actor, kChannels, CHostValue::Integer(5));

@@ -169,13 +169,13 @@ TEST_F(BonescopeDrawnWithGL, EveryRequestSendsAMarkedFrameUnlessDrawingCannotBeg
   RenderFrame();
   ASSERT_NE(mLastFrame, nullptr) << "no skeleton yet, still a frame";
   EXPECT_EQ(static_cast<vhost::GLFrameRecord*>(mLastFrame)->mTexture->mFrameMark, 1);
-  EXPECT_EQ(mHost.Counters().mRenderBracketsBegun, mHost.Counters().mRenderBracketsEnded);
+  EXPECT_EQ(mHost.Video().Counters().mRenderBracketsBegun, mHost.Video().Counters().mRenderBracketsEnded);
 
-  mHost.Switches().mFailBeginImageBufferDraw = true;
+  mHost.Video().Switches().mFailBeginImageBufferDraw = true;
   const uint64_t mark = mHost.Mark();
   mHost.RequestRender();
   EXPECT_TRUE(mHost.OutputsSince(mark, mScope, "vout").empty());
-  mHost.Switches().mFailBeginImageBufferDraw = false;
+  mHost.Video().Switches().mFailBeginImageBufferDraw = false;
 
   const int32_t lost = 1;
   const auto delivery = mHost.LoseContext(lost);

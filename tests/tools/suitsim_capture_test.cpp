@@ -89,7 +89,7 @@ class CWatcherUnderTest {
   explicit CWatcherUnderTest(uint16_t port) {
     const char* dir = std::getenv("VORL_PLUGIN_DIR");  // set by ctest
     mPlugin = &vhost::LoadPlugin(std::string(dir != nullptr ? dir : ".") + "/kavrin_watcher.so");
-    mHost.Switches().mPrintAssertions = false;
+    mHost.AssertionLog().Switches().mPrintAssertions = false;
     mInstance = &mHost.AddInstance(*mPlugin);
     mHost.Create(*mInstance);
     mHost.PresetInput(*mInstance, mHost.InputIndex(*mInstance, "recv_ip_port"),

@@ -53,7 +53,7 @@ class WatcherHealth : public ::testing::Test {
     const char* dir = std::getenv("VORL_PLUGIN_DIR");
     ASSERT_NE(dir, nullptr);
     mPlugin = &vhost::LoadPlugin(std::string(dir) + "/kavrin_watcher" VORL_PLUGIN_SUFFIX);
-    mHost.Switches().mPrintAssertions = false;
+    mHost.AssertionLog().Switches().mPrintAssertions = false;
   }
   void TearDown() override {
     for (CActorInstance* instance : mHost.Instances())

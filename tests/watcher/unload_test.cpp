@@ -26,7 +26,7 @@ TEST(UnloadingTheWatcher, AfterTheLastDisposeLeavesNoPlugInCodeRunning) {
     std::unique_ptr<vhost::CPlugin> plugin = vhost::LoadPluginUnshared(WatcherPath());
     {
       vhost::CHost host;
-      host.Switches().mPrintAssertions = false;
+      host.AssertionLog().Switches().mPrintAssertions = false;
       vhost::CActorInstance& watcher = host.AddInstance(*plugin);
       host.Create(watcher);
       const uint16_t port = FindFreeUdpPort();

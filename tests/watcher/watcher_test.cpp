@@ -56,7 +56,7 @@ class WatcherActor : public ::testing::Test {
     const char* dir = std::getenv("VORL_PLUGIN_DIR");
     ASSERT_NE(dir, nullptr);
     mPlugin = &vhost::LoadPlugin(std::string(dir) + "/kavrin_watcher" VORL_PLUGIN_SUFFIX);
-    mHost.Switches().mPrintAssertions = false;
+    mHost.AssertionLog().Switches().mPrintAssertions = false;
   }
 
   void TearDown() override {
@@ -460,10 +460,10 @@ TEST_F(WatcherActor, EachInstanceOnAPortCountsForItself) {
 }
 
 TEST_F(WatcherActor, WithoutItsDataBlockAnInstanceIgnoresEveryCallbackAndKeepsTheCount) {
-  mHost.Switches().mFailAllocateMemory = true;
+  mHost.MemoryServices().Switches().mFailAllocateMemory = true;
   CActorInstance& broken = mHost.AddInstance(*mPlugin);
   mHost.Create(broken);
-  mHost.Switches().mFailAllocateMemory = false;
+  mHost.MemoryServices().Switches().mFailAllocateMemory = false;
   ASSERT_EQ(mHost.Assertions().size(), 1u);
   EXPECT_EQ(mHost.Assertions()[0].mCondition, "info != nil");
   EXPECT_EQ(mHost.Assertions()[0].mActorName, "Kavrin Studio Live Watcher");
