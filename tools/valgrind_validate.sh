@@ -25,19 +25,33 @@ if [ ! -x "$build/tools/actorhost/actorhost" ]; then
 fi
 mkdir -p "$build/valgrind"
 
-failed=()
-for plugin in "${vorl_plugins[@]}"; do
-  log="$build/valgrind/$plugin.log"
-  start=$(date +%s)
-  status=0
+# memcheck runs a program's threads one at a time: the plug-ins go two at a
+# time, one per core, and are reported in list order.
+check() {
+  local plugin=$1 log="$build/valgrind/$1.log" start=$SECONDS status=0
   valgrind --tool=memcheck --error-exitcode=99 --leak-check=full \
     --show-leak-kinds=definite,indirect --errors-for-leak-kinds=definite,indirect \
     --track-origins=yes --num-callers=30 --suppressions=tools/valgrind/mesa.supp \
     --log-file="$log" \
     "$build/tools/actorhost/actorhost" validate --level "$level" --seed 20261209 --in-process \
       "$build/plugins/$plugin.so" > "$build/valgrind/$plugin.out" 2>&1 || status=$?
+  echo "$status $((SECONDS - start))" > "$build/valgrind/$plugin.status"
+}
+rm -f "$build"/valgrind/*.status
+running=0
+for plugin in "${vorl_plugins[@]}"; do
+  if ((running == 2)); then wait -n; running=$((running - 1)); fi
+  check "$plugin" &
+  running=$((running + 1))
+done
+wait
+
+failed=()
+for plugin in "${vorl_plugins[@]}"; do
+  log="$build/valgrind/$plugin.log"
+  read -r status seconds < "$build/valgrind/$plugin.status"
   summary=$(grep -h "ERROR SUMMARY" "$log" | tail -1 | sed 's/^==[0-9]*== //')
-  echo "$plugin: $summary; validator exit $status; $(( $(date +%s) - start )) s"
+  echo "$plugin: $summary; validator exit $status; $seconds s"
   if [ "$status" -ne 0 ]; then
     failed+=("$plugin")
     tail -n 20 "$build/valgrind/$plugin.out"
