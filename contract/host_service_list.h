@@ -31,7 +31,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <iterator>
 
 struct ActorInfo;
 struct VorlaneParameters;
@@ -99,20 +98,22 @@ inline constexpr size_t kOffsets[] = {
 };
 
 // One past the last slot: a table must hold at least this many bytes.
-inline constexpr size_t kTableSize = [] {
+constexpr size_t TableSize() {
   size_t end = 0;
   for (size_t offset : kOffsets) end = offset + 8 > end ? offset + 8 : end;
   return end;
-}();
+}
+inline constexpr size_t kTableSize = TableSize();
 
-// The rows stay in offset order, each at its own 8-byte slot.
-static_assert(
-    [] {
-      for (size_t i = 0; i < std::size(kOffsets); ++i) {
-        if (kOffsets[i] % 8 != 0 || (i > 0 && kOffsets[i] <= kOffsets[i - 1])) return false;
-      }
-      return true;
-    }(),
-    "service offsets must ascend, one 8-byte slot each");
+// True while the rows stay in offset order, each at its own 8-byte slot.
+constexpr bool OffsetsAscend() {
+  size_t next = 0;  // the lowest offset the next row may have
+  for (size_t offset : kOffsets) {
+    if (offset % 8 != 0 || offset < next) return false;
+    next = offset + 8;
+  }
+  return true;
+}
+static_assert(OffsetsAscend(), "service offsets must ascend, one 8-byte slot each");
 
 }  // namespace HostService

@@ -256,16 +256,16 @@ class CHost {
   void CheckFreedBlockIsNotPublished(const void* block, uint64_t size);
   void ReportPublishedIn(const CActorInstance& instance, const unsigned char* begin, const unsigned char* end);
 
-  const std::thread::id mMainThread;
   alignas(16) std::array<unsigned char, layout::kParametersSize> mParameters{};
+  const std::thread::id mMainThread;
   std::vector<std::unique_ptr<CActorInstance>> mInstances;
   std::map<std::string, CActorInstance*, std::less<>> mInstancesByName;  // every instance, disposed too
   std::map<void*, CActorInstance*> mLiveRefs;  // every instance record, by actor reference
   COutputRecorder mRecorder;
-  CHostSwitches mSwitches;
   CHostCounters mCounters;
-  uint32_t mNextInstanceSerial = 1;
   uint64_t mTicks = 0;
+  uint32_t mNextInstanceSerial = 1;
+  CHostSwitches mSwitches;
 
   std::atomic<bool> mPrintViolationsOffThread{true};  // mSwitches.mPrintViolations, for other threads
   mutable std::mutex mViolationMutex;
