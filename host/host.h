@@ -63,10 +63,10 @@
 #include <vector>
 
 #include "host/actor_instance.h"
+#include "host/assertion_log.h"
 #include "host/host_error.h"
 #include "host/host_value.h"
 #include "host/image_buffer_backend.h"
-#include "host/assertion_log.h"
 #include "host/memory_services.h"
 #include "host/message_receivers.h"
 #include "host/output_recorder.h"

@@ -28,7 +28,7 @@ struct CMessageReceiver {
 
 class CMessageReceiverList {
  public:
-  explicit CMessageReceiverList(CServiceContext context = {}) : mContext(std::move(context)) {}
+  explicit CMessageReceiverList(CServiceContext context) : mContext(std::move(context)) {}
 
   // ---- Service handlers (rows of the service list) ----
   // Refuses a null receiver; a zero mask is registered but reported.

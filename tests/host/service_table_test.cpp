@@ -554,7 +554,8 @@ TEST_F(ServicesCalledThroughTheTable, EveryServiceOfTheListRefusesAnotherThreadA
   EXPECT_EQ(answers, NeutralAnswers(vhost::kErrWrongThread));
   const auto violations = mHost.Violations();
   ASSERT_EQ(violations.size(), std::size(HostService::kOffsets));
-  for (const auto& [name, answer] : answers) {
+  for (const auto& answer : answers) {
+    const std::string& name = answer.first;
     EXPECT_EQ(std::count_if(violations.begin(), violations.end(),
                             [&](const std::string& v) { return v.rfind(name + " called off the host's main thread", 0) == 0; }),
               1)
