@@ -1,7 +1,7 @@
 // The C function types through which the host and a plug-in call each other.
 //
-// The record types are only declared here, never defined: the host reads them
-// as bytes (record_layout.h). They carry the same global names as the plug-ins'
+// The record types are only declared (with the service list), never defined:
+// the host reads them as bytes (record_layout.h). They carry the same global names as the plug-ins'
 // own declarations on purpose, so that every function type below is exactly
 // the type the plug-in's function has; sanitizers that check the type of an
 // indirect call then see the real contract.
@@ -12,12 +12,6 @@
 #include <cstdint>
 
 #include "contract/host_service_list.h"
-
-struct ActorInfo;
-struct VorlaneParameters;
-struct Value;
-struct Rect;
-struct PictInfo;
 
 namespace vhost {
 

@@ -72,7 +72,7 @@ struct CServiceTableAccess {
   enum class EHostFor { kHost, kNoHost, kWrongThread };
 
   // The host to act on, or null (then the caller returns its neutral result).
-  static CHost* HostFor(const char* service, EHostFor& why) {
+  static CHost* HostFor(const char* service, EHostFor& why) noexcept {
     CHost* host = CHost::Current();
     if (host == nullptr) {
       why = EHostFor::kNoHost;
@@ -80,10 +80,14 @@ struct CServiceTableAccess {
     }
     if (std::this_thread::get_id() != host->mMainThread) {
       why = EHostFor::kWrongThread;
-      host->ReportViolation(
-          fmt::format("{} called off the host's main thread, on {} (services may be called "
-                      "only on the thread that calls the entry points)",
-                      service, DescribeCurrentThread()));
+      try {
+        host->ReportViolation(
+            fmt::format("{} called off the host's main thread, on {} (services may be called "
+                        "only on the thread that calls the entry points)",
+                        service, DescribeCurrentThread()));
+      } catch (...) {
+        ReportHostFault(nullptr, service, "the off-thread call could not be reported");
+      }
       return nullptr;
     }
     why = EHostFor::kHost;
@@ -143,12 +147,7 @@ struct CServiceTableAccess {
     static R Call(Args... args) {
       const CUncountedHostWork hostWork;
       EHostFor why = EHostFor::kNoHost;
-      CHost* host = nullptr;
-      try {
-        host = HostFor(S::kName, why);
-      } catch (...) {
-        ReportHostFault(nullptr, S::kName, "the host could not be found");
-      }
+      CHost* const host = HostFor(S::kName, why);
       if (host == nullptr) return Neutral<S>(why);
       return Guarded<S>(host, why, [&] { return (PartOf<Part>(*host).*kHandler)(args...); });
     }
@@ -164,11 +163,7 @@ struct CServiceTableAccess {
       EHostFor why = EHostFor::kNoHost;
       CHost* host = nullptr;
       if (CHost::Current() != nullptr) {
-        try {
-          host = HostFor(S::kName, why);
-        } catch (...) {
-          ReportHostFault(nullptr, S::kName, "the host could not be found");
-        }
+        host = HostFor(S::kName, why);
         if (host == nullptr) return Neutral<S>(why);
       }
       return Guarded<S>(host, why, [&] { return kHandler(args...); });
@@ -177,9 +172,9 @@ struct CServiceTableAccess {
 
   static std::array<void*, layout::kServiceSlotCount> BuildTable() {
     std::array<void*, layout::kServiceSlotCount> table{};
-#define VORL_SERVICE_SLOT(offset, name, result, params, rule, part, neutral)    \
-  static_assert((offset) % 8 == 0 && (offset) / 8 < layout::kServiceSlotCount); \
-  table[(offset) / 8] =                                                         \
+#define VORL_SERVICE_SLOT(offset, name, result, params, rule, part, neutral) \
+  static_assert((offset) / 8 < layout::kServiceSlotCount);                   \
+  table[(offset) / 8] =                                                      \
       reinterpret_cast<void*>(&CThunk<HostService::name, &VORL_SERVICE_PART_##part::name>::Call);
     VORL_HOST_SERVICES(VORL_SERVICE_SLOT)
 #undef VORL_SERVICE_SLOT
